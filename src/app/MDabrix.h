@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class SettingsStore;
+namespace ado {
+class Connection;
+class Catalog;
+}
+
+// Application state and start-up: the one shared connection and everything around it.
+namespace MDabrix {
+
+extern QString AppTitle;
+extern std::unique_ptr<SettingsStore> AppSettings;
+extern std::unique_ptr<SettingsStore> OmbriskSettings;
+extern QString TempFolder;
+extern QString WorkFolder;
+extern std::unique_ptr<ado::Connection> Cnx;
+extern std::unique_ptr<ado::Catalog> Catalog;
+extern QString CnxString;
+extern bool IsJet4;
+extern bool IsHfsql;
+
+void Main();
+bool OpenDatabase();
+void CloseDatabase();
+void InitWorkFolder();
+bool IsJet4Database();
+bool IsHfsqlProvider();
+void RefreshDataWindows();
+
+} // namespace MDabrix

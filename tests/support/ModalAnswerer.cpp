@@ -1,0 +1,93 @@
+#include "ModalAnswerer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace testsupport {
+
+ModalAnswerer::ModalAnswerer(QList<Answer> answers) : m_answers(std::move(answers))
+{
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    m_timer.start();
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    if (!done())
+        qWarning("ModalAnswerer: %d of %d dialogs answered", m_answered, int(m_answers.size()));
+}
+
+void ModalAnswerer::poll()
+{
+    if (done())
+        return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == m_last || !modal->isVisible())
+        return;
+    m_last = modal;
+    m_titles << modal->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(modal))
+        m_texts << box->text();
+    else if (auto* input = qobject_cast<QInputDialog*>(modal))
+        m_texts << input->labelText();
+    else
+        m_texts << QString();
+    const Answer answer = m_answers.at(m_answered++);
+    answer(modal);
+    // A dialog re-shown later under the same pointer must be answered again.
+    QTimer::singleShot(50, this, [this, modal] { if (m_last == modal) m_last = nullptr; });
+}
+
+ModalAnswerer::Answer ModalAnswerer::Accept()
+{
+    return [](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            if (QAbstractButton* b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
+                b->click();
+            return;
+        }
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->accept();
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::Reject()
+{
+    return [](QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::Button(const QString& name)
+{
+    return [name](QWidget* w) {
+        for (auto* b : w->findChildren<QAbstractButton*>()) {
+            if (b->objectName() == name || b->text() == name) {
+                b->click();
+                return;
+            }
+        }
+        qWarning("ModalAnswerer: no button %s", qPrintable(name));
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::InputText(const QString& text)
+{
+    return [text](QWidget* w) {
+        if (auto* input = qobject_cast<QInputDialog*>(w)) {
+            input->setTextValue(text);
+            input->accept();
+        }
+    };
+}
+
+} // namespace testsupport
