@@ -1,0 +1,204 @@
+#include "ado/QtSqlBackend.h"
+
+#include "ado/AdoError.h"
+#include "ado/AdoType.h"
+#include "ado/QtSqlCursor.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+namespace ado {
+
+namespace {
+
+// The ADO number that best describes a driver's failure text.
+long NumberFor(const QSqlError& e)
+{
+    const QString text = e.databaseText().toLower() + u' ' + e.driverText().toLower();
+    if (text.contains(u"no such table") || (text.contains(u"relation") && text.contains(u"does not exist"))
+        || text.contains(u"table not found") || text.contains(u"no such view"))
+        return err::TableNotFound;
+    if (text.contains(u"syntax error") || text.contains(u"incomplete input") || text.contains(u"unrecognized token"))
+        return err::SyntaxError;
+    return err::Unspecified;
+}
+
+QString DescriptionOf(const QSqlError& e)
+{
+    QString d = e.databaseText().trimmed();
+    if (d.isEmpty())
+        d = e.driverText().trimmed();
+    if (d.isEmpty())
+        d = e.text().trimmed();
+    return d;
+}
+
+} // namespace
+
+QtSqlBackend::QtSqlBackend(const QString& driver)
+    : m_connectionName(QStringLiteral("dabrix-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw AdoError(err::ProviderNotFound,
+                       QStringLiteral("Provider cannot be found. It may not be properly installed. (Qt driver %1)").arg(driver));
+    m_db = QSqlDatabase::addDatabase(driver, m_connectionName);
+}
+
+QtSqlBackend::~QtSqlBackend()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void QtSqlBackend::OpenDatabase()
+{
+    if (!m_db.open())
+        FailDatabase(QString());
+}
+
+void QtSqlBackend::Prepare(QSqlQuery& query, const QString& sql, const QVariantList& params) const
+{
+    if (params.isEmpty())
+        return;
+    if (!query.prepare(sql))
+        Fail(query, sql);
+    for (const QVariant& p : params)
+        query.addBindValue(ToStorage(p));
+}
+
+void QtSqlBackend::Fail(const QSqlQuery& query, const QString& sql) const
+{
+    const QSqlError e = query.lastError();
+    throw AdoError(NumberFor(e), DescriptionOf(e), sql);
+}
+
+void QtSqlBackend::FailDatabase(const QString& what) const
+{
+    const QSqlError e = m_db.lastError();
+    QString d = DescriptionOf(e);
+    if (!what.isEmpty())
+        d = what + QStringLiteral(": ") + d;
+    throw AdoError(NumberFor(e), d);
+}
+
+qint64 QtSqlBackend::Execute(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    bool ok;
+    if (params.isEmpty()) {
+        ok = query.exec(sql);
+    } else {
+        Prepare(query, sql, params);
+        ok = query.exec();
+    }
+    if (!ok)
+        Fail(query, sql);
+    const qint64 affected = query.numRowsAffected();
+    query.finish();
+    return affected;
+}
+
+std::unique_ptr<RowCursor> QtSqlBackend::Query(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(CanStream());
+    bool ok;
+    if (params.isEmpty()) {
+        ok = query.exec(sql);
+    } else {
+        Prepare(query, sql, params);
+        ok = query.exec();
+    }
+    if (!ok)
+        Fail(query, sql);
+    if (!query.isSelect())
+        throw AdoError(err::Unspecified, QStringLiteral("The statement returns no rows."), sql);
+    QVector<ColumnInfo> columns = DescribeColumns(query);
+    return std::make_unique<QtSqlCursor>(std::move(query), std::move(columns));
+}
+
+QVector<ColumnInfo> QtSqlBackend::DescribeColumns(const QSqlQuery& query) const
+{
+    const QSqlRecord record = query.record();
+    QVector<ColumnInfo> columns;
+    columns.reserve(record.count());
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField f = record.field(i);
+        ColumnInfo c;
+        c.name = f.name();
+        c.type = AdoType::FromMetaType(f.metaType());
+        c.definedSize = f.length() > 0 ? f.length() : 0;
+        c.precision = f.precision() > 0 ? f.precision() : 0;
+        c.nullable = f.requiredStatus() != QSqlField::Required;
+        c.autoIncrement = f.isAutoValue();
+        columns.append(c);
+    }
+    return columns;
+}
+
+QList<TableInfo> QtSqlBackend::Tables()
+{
+    QList<TableInfo> tables;
+    for (const QString& t : m_db.tables(QSql::Tables))
+        tables.append({t, QStringLiteral("TABLE")});
+    for (const QString& t : m_db.tables(QSql::Views))
+        tables.append({t, QStringLiteral("VIEW")});
+    for (const QString& t : m_db.tables(QSql::SystemTables))
+        tables.append({t, QStringLiteral("SYSTEM TABLE")});
+    if (m_db.lastError().isValid() && m_db.lastError().type() != QSqlError::NoError)
+        FailDatabase(QStringLiteral("Tables"));
+    return tables;
+}
+
+QVector<ColumnInfo> QtSqlBackend::TableColumns(const QString& table)
+{
+    const QSqlRecord record = m_db.record(table);
+    QVector<ColumnInfo> columns;
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField f = record.field(i);
+        ColumnInfo c;
+        c.name = f.name();
+        c.baseColumn = f.name();
+        c.type = AdoType::FromMetaType(f.metaType());
+        c.nullable = f.requiredStatus() != QSqlField::Required;
+        c.autoIncrement = f.isAutoValue();
+        columns.append(c);
+    }
+    return columns;
+}
+
+QStringList QtSqlBackend::PrimaryKey(const QString& table)
+{
+    const QSqlIndex index = m_db.primaryIndex(table);
+    QStringList names;
+    for (int i = 0; i < index.count(); ++i)
+        names << index.fieldName(i);
+    return names;
+}
+
+void QtSqlBackend::BeginTransaction()
+{
+    if (!m_db.transaction())
+        FailDatabase(QStringLiteral("BeginTrans"));
+}
+
+void QtSqlBackend::Commit()
+{
+    if (!m_db.commit())
+        FailDatabase(QStringLiteral("CommitTrans"));
+}
+
+void QtSqlBackend::Rollback()
+{
+    if (!m_db.rollback())
+        FailDatabase(QStringLiteral("RollbackTrans"));
+}
+
+} // namespace ado

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ado/ColumnInfo.h"
+
+#include <QVariant>
+#include <QVector>
+
+namespace ado {
+
+// A running query that hands out its rows one at a time, values already normalized
+// to their column's ADO type.
+class RowCursor {
+public:
+    virtual ~RowCursor() = default;
+    virtual const QVector<ColumnInfo>& Columns() const = 0;
+    // Fills row and returns true, or returns false after the last row; throws on failure.
+    virtual bool Next(QVector<QVariant>& row) = 0;
+};
+
+} // namespace ado

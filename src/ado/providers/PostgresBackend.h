@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ado/QtSqlBackend.h"
+
+namespace ado {
+
+class ConnectionString;
+
+// PostgreSQL through QPSQL: Server (or Host, a socket folder works too), Port,
+// Database (or Initial Catalog), User ID, Password.
+class PostgresBackend : public QtSqlBackend {
+public:
+    explicit PostgresBackend(const ConnectionString& cs);
+
+    QString ProviderName() const override { return QStringLiteral("PostgreSQL"); }
+    SqlDialect Dialect() const override { return SqlDialect{}; }
+    QString RowIdColumn() const override { return QStringLiteral("ctid"); }
+    QList<TableInfo> Tables() override;
+    QStringList PrimaryKey(const QString& table) override;
+    void SetCommandTimeout(int seconds) override;
+
+protected:
+    QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+};
+
+} // namespace ado

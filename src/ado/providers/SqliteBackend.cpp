@@ -1,0 +1,96 @@
+#include "ado/providers/SqliteBackend.h"
+
+#include "ado/AdoError.h"
+#include "ado/AdoType.h"
+#include "ado/ConnectionString.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <QTime>
+
+#include <sqlite3.h>
+
+namespace ado {
+
+SqliteBackend::SqliteBackend(const ConnectionString& cs) : QtSqlBackend(QStringLiteral("QSQLITE"))
+{
+    const QString file = cs.FirstOf({"Data Source", "Database", "DBQ"});
+    if (file.isEmpty())
+        throw AdoError(err::Unspecified, QStringLiteral("No database file was given (Data Source)."));
+    // Opening a missing file would silently create an empty database.
+    if (file != u":memory:" && !QFileInfo(file).isFile())
+        throw AdoError(err::Unspecified, QStringLiteral("Could not find file '%1'.").arg(file));
+    m_db.setDatabaseName(file);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    OpenDatabase();
+    QSqlQuery pragma(m_db);
+    pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+}
+
+SqlDialect SqliteBackend::Dialect() const
+{
+    return SqlDialect{};
+}
+
+QList<TableInfo> SqliteBackend::Tables()
+{
+    QList<TableInfo> tables;
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view') ORDER BY name")))
+        Fail(q, q.lastQuery());
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        const bool system = name.startsWith(QStringLiteral("sqlite_"));
+        const QString type = system ? QStringLiteral("SYSTEM TABLE")
+                                    : (q.value(1).toString() == u"view" ? QStringLiteral("VIEW") : QStringLiteral("TABLE"));
+        tables.append({name, type});
+    }
+    return tables;
+}
+
+QVector<ColumnInfo> SqliteBackend::DescribeColumns(const QSqlQuery& query) const
+{
+    QVector<ColumnInfo> columns = QtSqlBackend::DescribeColumns(query);
+    sqlite3_stmt* stmt = nullptr;
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0)
+        stmt = *static_cast<sqlite3_stmt* const*>(handle.constData());
+    if (!stmt)
+        return columns;
+    for (int i = 0; i < columns.size() && i < sqlite3_column_count(stmt); ++i) {
+        const char* declared = sqlite3_column_decltype(stmt, i);
+        if (!declared)
+            continue;
+        const QString decl = QString::fromUtf8(declared);
+        columns[i].type = AdoType::FromDeclaredType(decl);
+        const qsizetype paren = decl.indexOf(u'(');
+        if (paren >= 0)
+            columns[i].definedSize = decl.mid(paren + 1).section(u',', 0, 0).remove(u')').trimmed().toInt();
+    }
+    return columns;
+}
+
+QVariant SqliteBackend::ToStorage(const QVariant& value) const
+{
+    switch (value.metaType().id()) {
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::Bool:
+        return value.toBool() ? 1 : 0;
+    default:
+        return value;
+    }
+}
+
+} // namespace ado

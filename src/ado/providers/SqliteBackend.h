@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ado/QtSqlBackend.h"
+
+namespace ado {
+
+class ConnectionString;
+
+// A SQLite database file ("Provider=SQLite;Data Source=<file>"), through QSQLITE.
+class SqliteBackend : public QtSqlBackend {
+public:
+    explicit SqliteBackend(const ConnectionString& cs);
+
+    QString ProviderName() const override { return QStringLiteral("SQLite"); }
+    SqlDialect Dialect() const override;
+    QString RowIdColumn() const override { return QStringLiteral("rowid"); }
+    QList<TableInfo> Tables() override;
+
+protected:
+    QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+    bool CanStream() const override { return true; }
+    QVariant ToStorage(const QVariant& value) const override;
+};
+
+} // namespace ado

@@ -1,0 +1,142 @@
+#include "app/MDabrix.h"
+
+#include "ado/AdoError.h"
+#include "ado/Backend.h"
+#include "ado/Catalog.h"
+#include "ado/Connection.h"
+#include "app/MDI.h"
+#include "app/SettingsStore.h"
+#include "app/frmOpenDB.h"
+#include "connections/frmChoixDb.h"
+#include "ui/BusyCursor.h"
+#include "ui/FailureReport.h"
+#include "ui/FormsRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+namespace MDabrix {
+
+QString AppTitle;
+std::unique_ptr<SettingsStore> AppSettings;
+std::unique_ptr<SettingsStore> OmbriskSettings;
+QString TempFolder;
+QString WorkFolder;
+std::unique_ptr<ado::Connection> Cnx;
+std::unique_ptr<ado::Catalog> Catalog;
+QString CnxString;
+bool IsJet4 = false;
+bool IsHfsql = false;
+
+void Main()
+{
+    AppTitle = QStringLiteral("Dabrix");
+    AppSettings = std::make_unique<SettingsStore>();
+    AppSettings->Open(QStringLiteral("Corvanet"), AppTitle, false);
+    OmbriskSettings = std::make_unique<SettingsStore>();
+    OmbriskSettings->Open(QStringLiteral("Corvanet"), QStringLiteral("Ombrisk"), false);
+    InitWorkFolder();
+    if (!OpenDatabase())
+        return;
+    auto* mdi = new MDI();
+    mdi->setAttribute(Qt::WA_DeleteOnClose);
+    mdi->show();
+}
+
+void InitWorkFolder()
+{
+    TempFolder = QDir::tempPath();
+    // A fresh folder of this run, readable by its owner only (QTemporaryDir makes it 0700).
+    QTemporaryDir dir(QDir(TempFolder).filePath(QStringLiteral("dabrix-XXXXXX")));
+    if (!dir.isValid())
+        throw ado::AdoError(ado::err::PathNotFound,
+                            QStringLiteral("Cannot create the work folder in %1: %2").arg(TempFolder, dir.errorString()));
+    dir.setAutoRemove(false);
+    WorkFolder = dir.path();
+    if (!QDir(WorkFolder).exists())
+        QDir().mkpath(WorkFolder);
+}
+
+bool OpenDatabase()
+{
+    std::unique_ptr<frmOpenDB> splash;
+    std::unique_ptr<frmChoixDb> chooser;
+    QString opening;
+    try {
+        bool result = false;
+        CloseDatabase();
+        Cnx = std::make_unique<ado::Connection>();
+        Cnx->SetCommandTimeout(900);
+        Catalog = std::make_unique<ado::Catalog>();
+        chooser = std::make_unique<frmChoixDb>();
+        chooser->exec();
+        if (chooser->OK()) {
+            splash = std::make_unique<frmOpenDB>();
+            splash->show();
+            QCoreApplication::processEvents();
+            CnxString = chooser->ConnectString();
+            opening = CnxString;
+            {
+                ui::BusyCursor busy;
+                Cnx->Open(CnxString, QString(), QString(), -1);
+            }
+            IsJet4 = IsJet4Database();
+            IsHfsql = IsHfsqlProvider();
+            Catalog->SetActiveConnection(Cnx.get());
+            splash.reset();
+            result = true;
+        }
+        chooser->Unload();
+        chooser.reset();
+        return result;
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        splash.reset();
+        if (chooser) {
+            chooser->Unload();
+            chooser.reset();
+        }
+        CloseDatabase();
+        long number = 0;
+        QString description;
+        ui::FailureReport::Describe(failure, number, description);
+        ui::BusyCursor::RestoreAll();
+        QMessageBox box(QMessageBox::Warning, AppTitle,
+                        QStringLiteral("Je n'arrive pas à ouvrir DB '") + opening + QStringLiteral("'\n")
+                            + QString::number(number) + u' ' + description,
+                        QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+}
+
+void CloseDatabase()
+{
+    Catalog.reset();
+    Cnx.reset();
+    CnxString.clear();
+}
+
+bool IsJet4Database()
+{
+    if (!Cnx || Cnx->Provider().toLower() != u"microsoft.jet.oledb.4.0")
+        return false;
+    return Cnx->Properties(QStringLiteral("Jet OLEDB:Engine Type")).toInt() == 5;
+}
+
+bool IsHfsqlProvider()
+{
+    return Cnx && Cnx->Provider().toLower() == u"pcsoft.hfsql";
+}
+
+void RefreshDataWindows()
+{
+    for (QWidget* form : ui::FormsRegistry::Forms()) {
+        if (ui::FormsRegistry::Tag(form) == u"DataWin")
+            QMetaObject::invokeMethod(form, "RefreshData", Qt::DirectConnection);
+    }
+}
+
+} // namespace MDabrix
