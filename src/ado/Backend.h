@@ -36,6 +36,8 @@ public:
     virtual QStringList PrimaryKey(const QString& table) = 0;
     // A column that names a row of any table ("rowid"), empty when the backend has none.
     virtual QString RowIdColumn() const { return {}; }
+    // Whether INSERT ... RETURNING reads back what was stored in that table.
+    virtual bool SupportsReturning(const QString& table) const { (void)table; return false; }
 
     virtual void BeginTransaction() = 0;
     virtual void Commit() = 0;

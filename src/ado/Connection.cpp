@@ -33,7 +33,7 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         text += QStringLiteral(";User ID=") + userId;
     if (!password.isEmpty())
         text += QStringLiteral(";Password=") + password;
-    const ConnectionString cs = ConnectionString::Parse(text);
+    const ado::ConnectionString cs = ado::ConnectionString::Parse(text);
     m_backend = ProviderRegistry::Instance().Open(cs);
     m_connectionString = connectionString;
     m_provider = ProviderRegistry::ProviderOf(cs);
@@ -95,6 +95,16 @@ Backend& Connection::Session() const
     if (!m_backend)
         throw AdoError(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
     return *m_backend;
+}
+
+} // namespace ado
+
+namespace ado {
+
+std::shared_ptr<Backend> Connection::SharedSession() const
+{
+    Session();
+    return m_backend;
 }
 
 } // namespace ado

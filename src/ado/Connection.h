@@ -42,9 +42,11 @@ public:
 
     // The open session; throws 3704 when the connection is closed.
     Backend& Session() const;
+    // The same, for objects that must notice when the connection has gone.
+    std::shared_ptr<Backend> SharedSession() const;
 
 private:
-    std::unique_ptr<Backend> m_backend;
+    std::shared_ptr<Backend> m_backend;
     QString m_connectionString;
     QString m_provider;
     int m_commandTimeout = 30;

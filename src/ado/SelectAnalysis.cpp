@@ -2,8 +2,7 @@
 
 #include "ado/SqlTokenizer.h"
 
-#include <QSet>
-
+#include <algorithm>
 #include <optional>
 
 namespace ado {
@@ -20,15 +19,12 @@ bool isAnyWord(const SqlToken& t, std::initializer_list<const char*> words)
 // Aggregates of Jet, SQLite, PostgreSQL and MySQL; one in the select list groups the rows.
 bool isAggregate(const SqlToken& t)
 {
-    static const QSet<QString> names{
-        u"count"_qs, u"sum"_qs, u"avg"_qs, u"min"_qs, u"max"_qs, u"total"_qs,
-        u"group_concat"_qs, u"string_agg"_qs, u"array_agg"_qs, u"json_agg"_qs,
-        u"jsonb_agg"_qs, u"json_group_array"_qs, u"json_group_object"_qs, u"json_object_agg"_qs,
-        u"xmlagg"_qs, u"bool_and"_qs, u"bool_or"_qs, u"every"_qs, u"bit_and"_qs, u"bit_or"_qs,
-        u"bit_xor"_qs, u"stdev"_qs, u"stdevp"_qs, u"var"_qs, u"varp"_qs, u"stddev"_qs,
-        u"stddev_pop"_qs, u"stddev_samp"_qs, u"variance"_qs, u"var_pop"_qs, u"var_samp"_qs,
-        u"first"_qs, u"last"_qs, u"percentile_cont"_qs, u"percentile_disc"_qs, u"mode"_qs};
-    return t.kind == SqlToken::Word && names.contains(t.text.toLower());
+    return isAnyWord(t, {"COUNT", "SUM", "AVG", "MIN", "MAX", "TOTAL", "GROUP_CONCAT",
+                         "STRING_AGG", "ARRAY_AGG", "JSON_AGG", "JSONB_AGG", "JSON_GROUP_ARRAY",
+                         "JSON_GROUP_OBJECT", "JSON_OBJECT_AGG", "XMLAGG", "BOOL_AND", "BOOL_OR",
+                         "EVERY", "BIT_AND", "BIT_OR", "BIT_XOR", "STDEV", "STDEVP", "VAR", "VARP",
+                         "STDDEV", "STDDEV_POP", "STDDEV_SAMP", "VARIANCE", "VAR_POP", "VAR_SAMP",
+                         "FIRST", "LAST", "PERCENTILE_CONT", "PERCENTILE_DISC", "MODE"});
 }
 
 // Bare words that are values or operators, never a column or an alias.
@@ -97,7 +93,11 @@ bool sameName(const QString& a, const QString& b)
 // The analysis over the significant tokens of the first statement.
 class Analyzer {
 public:
-    Analyzer(const QString& sql, Tokens tokens) : m_sql(sql), m_t(std::move(tokens)) {}
+    // `tokens`: the significant tokens of the first statement; `alone`: no statement follows.
+    Analyzer(const QString& sql, Tokens tokens, bool alone)
+        : m_sql(sql), m_t(std::move(tokens)), m_alone(alone)
+    {
+    }
 
     SelectAnalysis run()
     {
@@ -120,14 +120,12 @@ public:
         r.fromPos = m_t.at(from).pos;
 
         SelectAnalysis full = r;
-        if (distinct || !m_secondStatementAbsent || !readFrom(from + 1, full)
+        if (distinct || !m_alone || !readFrom(from + 1, full)
             || !readSelectList(p, from, full))
             return r;
         full.singleTable = true;
         return full;
     }
-
-    void setSecondStatement(bool present) { m_secondStatementAbsent = !present; }
 
 private:
     qsizetype skipTop(qsizetype p) const
@@ -178,10 +176,11 @@ private:
 
     bool readFrom(qsizetype p, SelectAnalysis& r) const
     {
+        // The table: names joined by dots.
         qsizetype q = p;
-        while (q < m_t.size() && (isName(m_t.at(q)) && !isClauseWord(m_t.at(q)))) {
+        while (q < m_t.size() && isName(m_t.at(q)) && !isClauseWord(m_t.at(q))) {
             ++q;
-            if (q < m_t.size() && m_t.at(q).isPunct(u'.') && q + 1 < m_t.size())
+            if (q + 1 < m_t.size() && m_t.at(q).isPunct(u'.'))
                 ++q;
             else
                 break;
@@ -334,7 +333,7 @@ private:
 
     const QString& m_sql;
     const Tokens m_t;
-    bool m_secondStatementAbsent = true;
+    const bool m_alone;
 };
 
 } // namespace
@@ -361,9 +360,7 @@ SelectAnalysis SelectAnalysis::Analyze(const QString& sql)
         else
             significant.append(t);
     }
-    Analyzer analyzer(sql, std::move(significant));
-    analyzer.setSecondStatement(secondStatement);
-    return analyzer.run();
+    return Analyzer(sql, std::move(significant), !secondStatement).run();
 }
 
 } // namespace ado

@@ -15,6 +15,7 @@ public:
     QString ProviderName() const override { return QStringLiteral("PostgreSQL"); }
     SqlDialect Dialect() const override { return SqlDialect{}; }
     QString RowIdColumn() const override { return QStringLiteral("ctid"); }
+    bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString& table) override;
     void SetCommandTimeout(int seconds) override;

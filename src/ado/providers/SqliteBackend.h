@@ -14,6 +14,7 @@ public:
     QString ProviderName() const override { return QStringLiteral("SQLite"); }
     SqlDialect Dialect() const override;
     QString RowIdColumn() const override { return QStringLiteral("rowid"); }
+    bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
 
 protected:

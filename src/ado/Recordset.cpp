@@ -1,0 +1,661 @@
+#include "ado/Recordset.h"
+
+#include "ado/AdoError.h"
+#include "ado/AdoType.h"
+#include "ado/Backend.h"
+#include "ado/Connection.h"
+#include "ado/RowComparator.h"
+#include "ado/RowWriter.h"
+#include "ado/SelectAnalysis.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <climits>
+
+namespace ado {
+
+namespace {
+
+const QString UpdateCriteria = QStringLiteral("Update Criteria");
+const QString UpdateResync = QStringLiteral("Update Resync");
+constexpr int InitialFetchSize = 50;
+constexpr int FetchSliceMs = 25;
+
+AdoError NoCurrentRecord()
+{
+    return AdoError(err::BofOrEof, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                                  "Requested operation requires a current record."));
+}
+
+AdoError NotUpdatable()
+{
+    return AdoError(err::NotSupported, QStringLiteral("Current Recordset does not support updating. This may be a "
+                                                      "limitation of the provider, or of the selected locktype."));
+}
+
+} // namespace
+
+Recordset::Recordset(QObject* parent) : QObject(parent)
+{
+    m_fetchTimer.setInterval(0);
+    connect(&m_fetchTimer, &QTimer::timeout, this, &Recordset::OnFetchTimer);
+}
+
+Recordset::~Recordset()
+{
+    m_fetchTimer.stop();
+    m_cursor.reset();
+    Detach();
+}
+
+void Recordset::SetCursorLocation(int location)
+{
+    if (m_open)
+        throw AdoError(err::ObjectOpen, QStringLiteral("Operation is not allowed when the object is open."));
+    m_cursorLocation = location;
+    // The client cursor engine brings these two properties with it.
+    if (location == adUseClient) {
+        if (!m_properties.contains(UpdateCriteria))
+            m_properties.insert(UpdateCriteria, int(RowWriter::CriteriaUpdCols));
+        if (!m_properties.contains(UpdateResync))
+            m_properties.insert(UpdateResync, 1);
+    }
+}
+
+QVariant Recordset::Properties(const QString& name) const
+{
+    for (auto it = m_properties.cbegin(); it != m_properties.cend(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    throw AdoError(err::ItemNotFound,
+                   QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(name));
+}
+
+void Recordset::SetProperty(const QString& name, const QVariant& value)
+{
+    for (auto it = m_properties.begin(); it != m_properties.end(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
+            it.value() = value;
+            return;
+        }
+    }
+    throw AdoError(err::ItemNotFound,
+                   QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(name));
+}
+
+void Recordset::Open(const QString& source, Connection* activeConnection, int cursorType, int lockType, long options)
+{
+    if (m_open)
+        throw AdoError(err::ObjectOpen, QStringLiteral("Operation is not allowed when the object is open."));
+    if (!activeConnection || activeConnection->State() != Connection::adStateOpen)
+        throw AdoError(3709, QStringLiteral("The connection cannot be used to perform this operation. It is either closed or invalid in this context."));
+    m_source = source;
+    m_session = activeConnection->SharedSession();
+    m_cursorType = cursorType;
+    m_lockType = lockType;
+    m_options = options;
+    Load(options != -1 && (options & (adAsyncFetch | adAsyncFetchNonBlocking)) != 0);
+}
+
+std::shared_ptr<Backend> Recordset::Session() const
+{
+    std::shared_ptr<Backend> session = m_session.lock();
+    if (!session)
+        throw AdoError(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed. (The connection has been closed.)"));
+    return session;
+}
+
+void Recordset::Load(bool asynchronous)
+{
+    std::shared_ptr<Backend> session = Session();
+    emit modelAboutToBeReset();
+    m_fetchTimer.stop();
+    m_cursor.reset();
+    m_fetchSession.reset();
+    Detach();
+    m_store = std::make_shared<RecordStore>();
+    m_store->views.append(this);
+    m_order.clear();
+    m_pos = 0;
+    m_sort.clear();
+    m_editMode = adEditNone;
+    m_open = false;
+    m_async = asynchronous;
+    try {
+        m_cursor = session->Query(session->Translate(m_source));
+        m_store->columns = m_cursor->Columns();
+        DescribeSource(m_store->columns);
+        m_open = true;
+        m_fetchSession = session;
+        m_silent = true;
+        if (asynchronous) {
+            if (FetchSome(InitialFetchSize, 0))
+                m_fetchTimer.start();
+        } else {
+            FetchSome(INT_MAX, 0);
+        }
+        m_silent = false;
+    } catch (...) {
+        m_silent = false;
+        m_cursor.reset();
+        m_fetchSession.reset();
+        Detach();
+        m_store.reset();
+        m_open = false;
+        emit modelReset();
+        throw;
+    }
+    emit modelReset();
+}
+
+void Recordset::DescribeSource(const QVector<ColumnInfo>& columns)
+{
+    RecordStore& store = *m_store;
+    store.location = RowLocation::ReadOnly;
+    const SelectAnalysis analysis = SelectAnalysis::Analyze(m_source);
+    if (!analysis.singleTable) {
+        store.readOnlyReason = QStringLiteral("The source does not read a single table.");
+        return;
+    }
+    Backend& backend = *Session();
+    const QString table = analysis.schema.isEmpty() ? analysis.table : analysis.schema + u'.' + analysis.table;
+    QVector<ColumnInfo> tableColumns;
+    try {
+        tableColumns = backend.TableColumns(table);
+    } catch (const AdoError&) {
+    }
+    if (tableColumns.isEmpty()) {
+        store.readOnlyReason = QStringLiteral("The table %1 cannot be found.").arg(table);
+        return;
+    }
+    bool anyBase = false;
+    for (int i = 0; i < columns.size(); ++i) {
+        QString wanted;
+        if (analysis.selectsAll)
+            wanted = columns[i].name;
+        else if (i < analysis.columns.size() && analysis.columnIsPlain.value(i))
+            wanted = analysis.columns[i];
+        for (const ColumnInfo& t : tableColumns) {
+            if (!wanted.isEmpty() && t.name.compare(wanted, Qt::CaseInsensitive) == 0) {
+                store.columns[i].baseColumn = t.name;
+                store.columns[i].autoIncrement = store.columns[i].autoIncrement || t.autoIncrement;
+                anyBase = true;
+                break;
+            }
+        }
+    }
+    if (!anyBase) {
+        store.readOnlyReason = QStringLiteral("No column of the table %1 is selected.").arg(table);
+        return;
+    }
+    store.baseTable = analysis.table;
+    store.baseSchema = analysis.schema;
+
+    QStringList key;
+    try {
+        key = backend.PrimaryKey(table);
+    } catch (const AdoError&) {
+    }
+    QVector<int> keyColumns;
+    for (const QString& k : key) {
+        for (int i = 0; i < columns.size(); ++i) {
+            if (store.columns[i].baseColumn.compare(k, Qt::CaseInsensitive) == 0) {
+                keyColumns << i;
+                break;
+            }
+        }
+    }
+    if (!key.isEmpty() && keyColumns.size() == key.size()) {
+        store.location = RowLocation::Key;
+        store.keyColumns = keyColumns;
+    } else if (!backend.RowIdColumn().isEmpty()) {
+        store.location = RowLocation::RowId;
+    } else {
+        store.location = RowLocation::AllColumns;
+    }
+}
+
+bool Recordset::FetchSome(int maxRows, int budgetMs)
+{
+    if (!m_cursor)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    RecordStore& store = *m_store;
+    const int first = int(store.rows.size());
+    int count = 0;
+    QString error;
+    bool more = true;
+    try {
+        QVector<QVariant> row;
+        while (count < maxRows) {
+            if (!m_cursor->Next(row)) {
+                more = false;
+                break;
+            }
+            store.rows.push_back(row);
+            store.deleted.push_back(false);
+            ++count;
+            if (budgetMs > 0 && (count & 63) == 0 && timer.elapsed() >= budgetMs)
+                break;
+        }
+    } catch (const AdoError& e) {
+        error = e.Description();
+        more = false;
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+        more = false;
+    }
+    if (count > 0) {
+        const QList<Recordset*> views = store.views;
+        for (Recordset* view : views)
+            view->StoreRowsAppended(first, count);
+    }
+    if (!more)
+        EndFetch(error);
+    return more;
+}
+
+void Recordset::OnFetchTimer()
+{
+    FetchSome(INT_MAX, FetchSliceMs);
+}
+
+void Recordset::EndFetch(const QString& error)
+{
+    m_fetchTimer.stop();
+    m_cursor.reset();
+    m_fetchSession.reset();
+    if (m_async)
+        emit FetchComplete(error, error.isEmpty() ? adStatusOK : adStatusErrorsOccurred, this);
+}
+
+void Recordset::FinishFetch()
+{
+    while (m_cursor)
+        FetchSome(INT_MAX, 0);
+}
+
+void Recordset::Requery()
+{
+    CheckOpen();
+    CancelUpdate();
+    Load(m_async);
+}
+
+void Recordset::Close()
+{
+    CheckOpen();
+    if (m_editMode != adEditNone)
+        CancelUpdate();
+    emit modelAboutToBeReset();
+    m_fetchTimer.stop();
+    m_cursor.reset();
+    m_fetchSession.reset();
+    Detach();
+    m_store.reset();
+    m_order.clear();
+    m_pos = -1;
+    m_open = false;
+    emit modelReset();
+}
+
+void Recordset::Detach()
+{
+    if (m_store)
+        m_store->views.removeAll(this);
+}
+
+void Recordset::CheckOpen() const
+{
+    if (!m_open)
+        throw AdoError(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+void Recordset::CheckCurrent() const
+{
+    CheckOpen();
+    if (m_pos < 0 || m_pos >= int(m_order.size()))
+        throw NoCurrentRecord();
+}
+
+int Recordset::RecordCount() const
+{
+    CheckOpen();
+    return int(m_order.size());
+}
+
+bool Recordset::Eof() const
+{
+    CheckOpen();
+    return m_pos >= int(m_order.size());
+}
+
+bool Recordset::Bof() const
+{
+    CheckOpen();
+    return m_pos < 0 || m_order.empty();
+}
+
+void Recordset::LeaveRow()
+{
+    if (m_editMode != adEditNone)
+        Update();
+}
+
+void Recordset::MoveFirst()
+{
+    CheckOpen();
+    LeaveRow();
+    m_pos = 0;
+}
+
+void Recordset::MoveNext()
+{
+    CheckOpen();
+    if (m_pos >= int(m_order.size()))
+        throw NoCurrentRecord();
+    LeaveRow();
+    ++m_pos;
+}
+
+void Recordset::MovePrevious()
+{
+    CheckOpen();
+    if (m_pos < 0)
+        throw NoCurrentRecord();
+    LeaveRow();
+    --m_pos;
+}
+
+void Recordset::MoveLast()
+{
+    CheckOpen();
+    LeaveRow();
+    FinishFetch();
+    m_pos = m_order.empty() ? 0 : int(m_order.size()) - 1;
+}
+
+int Recordset::AbsolutePosition() const
+{
+    if (!m_open || m_order.empty())
+        return adPosUnknown;
+    if (m_pos < 0)
+        return adPosBOF;
+    if (m_pos >= int(m_order.size()))
+        return adPosEOF;
+    return m_pos + 1;
+}
+
+void Recordset::SetAbsolutePosition(int position)
+{
+    CheckOpen();
+    if (position < 1 || position > int(m_order.size()))
+        throw AdoError(3001, QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+    LeaveRow();
+    m_pos = position - 1;
+}
+
+void Recordset::SetSort(const QString& sort)
+{
+    CheckOpen();
+    LeaveRow();
+    FinishFetch();
+    const QVector<RowComparator::Key> keys = RowComparator::Parse(sort, m_store->columns);
+    emit modelAboutToBeReset();
+    // Every sort starts from the order the rows came in, so equal keys keep that order.
+    std::sort(m_order.begin(), m_order.end());
+    RowComparator::Sort(m_order, m_store->rows, keys);
+    m_sort = sort;
+    m_pos = 0;
+    emit modelReset();
+}
+
+const QVector<ColumnInfo>& Recordset::Columns() const
+{
+    CheckOpen();
+    return m_store->columns;
+}
+
+int Recordset::FieldCount() const
+{
+    return m_open ? int(m_store->columns.size()) : 0;
+}
+
+int Recordset::ColumnIndex(const QString& name) const
+{
+    CheckOpen();
+    for (int i = 0; i < m_store->columns.size(); ++i)
+        if (m_store->columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    throw AdoError(err::ItemNotFound,
+                   QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(name));
+}
+
+Field Recordset::Fields(int index)
+{
+    CheckOpen();
+    if (index < 0 || index >= m_store->columns.size())
+        throw AdoError(err::ItemNotFound,
+                       QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(index));
+    return Field(this, index);
+}
+
+Field Recordset::Fields(const QString& name)
+{
+    return Field(this, ColumnIndex(name));
+}
+
+QVariant Recordset::CurrentValue(int column) const
+{
+    CheckCurrent();
+    if (m_editMode != adEditNone)
+        return m_editValues.value(column);
+    return m_store->rows[size_t(RowAt(m_pos))].value(column);
+}
+
+QVariant Recordset::ValueAt(int position, int column) const
+{
+    if (!m_open || position < 0 || position >= int(m_order.size()))
+        return {};
+    if (m_editMode != adEditNone && position == m_pos)
+        return m_editValues.value(column);
+    return m_store->rows[size_t(RowAt(position))].value(column);
+}
+
+bool Recordset::IsNewAt(int position) const
+{
+    return m_editMode == adEditAdd && position == m_pos;
+}
+
+bool Recordset::IsUpdatable() const
+{
+    return m_open && m_lockType != adLockReadOnly && m_store->location != RowLocation::ReadOnly;
+}
+
+void Recordset::BeginEdit()
+{
+    if (m_editMode != adEditNone)
+        return;
+    m_editMode = adEditInProgress;
+    m_editValues = m_store->rows[size_t(RowAt(m_pos))];
+    m_editChanged = QVector<bool>(m_store->columns.size(), false);
+    m_chunkStarted = QVector<bool>(m_store->columns.size(), false);
+}
+
+void Recordset::SetCurrentValue(int column, const QVariant& value, bool append)
+{
+    CheckCurrent();
+    if (m_lockType == adLockReadOnly)
+        throw NotUpdatable();
+    RowWriter::CheckUpdatable(*m_store);
+    const ColumnInfo& info = m_store->columns[column];
+    if (info.baseColumn.isEmpty())
+        throw AdoError(err::Unspecified, QStringLiteral("The field '%1' is computed and cannot be updated.").arg(info.name));
+    QVariant v;
+    if (append) {
+        BeginEdit();
+        const bool binary = AdoType::IsBinary(info.type) || value.metaType().id() == QMetaType::QByteArray;
+        if (binary) {
+            QByteArray bytes = m_chunkStarted[column] ? m_editValues[column].toByteArray() : QByteArray();
+            bytes += value.toByteArray();
+            v = bytes;
+        } else {
+            QString text = m_chunkStarted[column] ? m_editValues[column].toString() : QString();
+            text += value.toString();
+            v = text;
+        }
+        m_chunkStarted[column] = true;
+    } else {
+        v = AdoType::Coerce(value, info.type);
+        BeginEdit();
+    }
+    m_editValues[column] = v;
+    m_editChanged[column] = true;
+    emit rowChanged(m_pos);
+}
+
+void Recordset::AddNew()
+{
+    CheckOpen();
+    if (m_lockType == adLockReadOnly)
+        throw NotUpdatable();
+    RowWriter::CheckUpdatable(*m_store);
+    LeaveRow();
+    RecordStore& store = *m_store;
+    const int row = int(store.rows.size());
+    store.rows.emplace_back(QVector<QVariant>(store.columns.size()));
+    store.deleted.push_back(false);
+    m_posBeforeAdd = m_pos;
+    // Only this cursor sees the row until it is stored.
+    StoreRowsAppended(row, 1);
+    m_pos = int(m_order.size()) - 1;
+    m_editMode = adEditAdd;
+    m_editValues = QVector<QVariant>(store.columns.size());
+    m_editChanged = QVector<bool>(store.columns.size(), false);
+    m_chunkStarted = QVector<bool>(store.columns.size(), false);
+}
+
+void Recordset::Update()
+{
+    CheckOpen();
+    if (m_editMode == adEditNone)
+        return;
+    if (m_lockType == adLockReadOnly)
+        throw NotUpdatable();
+    std::shared_ptr<Backend> session = Session();
+    RowWriter writer(*session, *m_store);
+    const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
+    const int row = RowAt(m_pos);
+    RecordStore& store = *m_store;
+    if (m_editMode == adEditAdd) {
+        store.rows[size_t(row)] = writer.Insert(m_editValues, m_editChanged);
+        m_editMode = adEditNone;
+        const QList<Recordset*> views = store.views;
+        for (Recordset* view : views)
+            if (view != this)
+                view->StoreRowsAppended(row, 1);
+        emit rowChanged(m_pos);
+        return;
+    }
+    writer.Update(store.rows[size_t(row)], m_editValues, m_editChanged, criteria);
+    store.rows[size_t(row)] = m_editValues;
+    m_editMode = adEditNone;
+    const QList<Recordset*> views = store.views;
+    for (Recordset* view : views)
+        view->StoreRowChanged(row);
+}
+
+void Recordset::CancelUpdate()
+{
+    CheckOpen();
+    if (m_editMode == adEditAdd) {
+        const int row = RowAt(m_pos);
+        m_editMode = adEditNone;
+        m_store->deleted[size_t(row)] = true;
+        StoreRowRemoved(row);
+        m_pos = m_posBeforeAdd >= 0 && m_posBeforeAdd < int(m_order.size()) ? m_posBeforeAdd : 0;
+        return;
+    }
+    if (m_editMode == adEditInProgress) {
+        m_editMode = adEditNone;
+        emit rowChanged(m_pos);
+    }
+}
+
+void Recordset::Delete()
+{
+    CheckCurrent();
+    if (m_lockType == adLockReadOnly)
+        throw NotUpdatable();
+    if (m_editMode == adEditAdd) {
+        CancelUpdate();
+        return;
+    }
+    m_editMode = adEditNone;
+    std::shared_ptr<Backend> session = Session();
+    RowWriter writer(*session, *m_store);
+    const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
+    const int row = RowAt(m_pos);
+    writer.Delete(m_store->rows[size_t(row)], criteria);
+    m_store->deleted[size_t(row)] = true;
+    const QList<Recordset*> views = m_store->views;
+    for (Recordset* view : views)
+        view->StoreRowRemoved(row);
+}
+
+std::unique_ptr<Recordset> Recordset::Clone()
+{
+    CheckOpen();
+    FinishFetch();
+    auto clone = std::make_unique<Recordset>();
+    clone->m_cursorLocation = m_cursorLocation;
+    clone->m_properties = m_properties;
+    clone->m_source = m_source;
+    clone->m_session = m_session;
+    clone->m_cursorType = m_cursorType;
+    clone->m_lockType = m_lockType;
+    clone->m_options = m_options;
+    clone->m_store = m_store;
+    for (int row : m_order)
+        if (!(m_editMode == adEditAdd && row == RowAt(m_pos)))
+            clone->m_order.push_back(row);
+    clone->m_sort = m_sort;
+    clone->m_pos = 0;
+    clone->m_open = true;
+    m_store->views.append(clone.get());
+    return clone;
+}
+
+void Recordset::StoreRowsAppended(int firstRow, int count)
+{
+    const int first = int(m_order.size());
+    if (!m_silent)
+        emit rowsAboutToBeInserted(first, first + count - 1);
+    for (int i = 0; i < count; ++i)
+        m_order.push_back(firstRow + i);
+    if (!m_silent)
+        emit rowsInserted(first, first + count - 1);
+}
+
+void Recordset::StoreRowRemoved(int row)
+{
+    const auto it = std::find(m_order.begin(), m_order.end(), row);
+    if (it == m_order.end())
+        return;
+    const int position = int(it - m_order.begin());
+    emit rowsAboutToBeRemoved(position, position);
+    m_order.erase(it);
+    if (position < m_pos)
+        --m_pos;
+    emit rowsRemoved(position, position);
+}
+
+void Recordset::StoreRowChanged(int row)
+{
+    const auto it = std::find(m_order.begin(), m_order.end(), row);
+    if (it != m_order.end())
+        emit rowChanged(int(it - m_order.begin()));
+}
+
+} // namespace ado

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "ado/Field.h"
+#include "ado/RecordStore.h"
+
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace ado {
+
+class Backend;
+class Connection;
+class RowCursor;
+
+// A client-side static cursor: all rows are held in memory, fetched at once or in the
+// background through the event loop, sorted, navigated and edited, with every edit
+// written to the base table of the source.
+class Recordset : public QObject {
+    Q_OBJECT
+public:
+    enum CursorLocation { adUseServer = 2, adUseClient = 3 };
+    enum CursorType { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+    enum LockType { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
+    enum Options { adAsyncExecute = 0x10, adAsyncFetch = 0x20, adAsyncFetchNonBlocking = 0x40 };
+    enum EditMode { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
+    enum Position { adPosUnknown = -1, adPosBOF = -2, adPosEOF = -3 };
+    enum EventStatus { adStatusOK = 1, adStatusErrorsOccurred = 2 };
+
+    explicit Recordset(QObject* parent = nullptr);
+    ~Recordset() override;
+
+    int CursorLocation() const { return m_cursorLocation; }
+    void SetCursorLocation(int location);
+    // The dynamic properties "Update Criteria" and "Update Resync"; 3265 for others.
+    QVariant Properties(const QString& name) const;
+    void SetProperty(const QString& name, const QVariant& value);
+
+    void Open(const QString& source, Connection* activeConnection, int cursorType = adOpenUnspecified,
+              int lockType = adLockUnspecified, long options = -1);
+    void Requery();
+    void Close();
+    bool IsOpen() const { return m_open; }
+    bool IsFetching() const { return m_cursor != nullptr; }
+    // Reads the rest of a background fetch now.
+    void FinishFetch();
+    QString Source() const { return m_source; }
+    int LockType() const { return m_lockType; }
+
+    int RecordCount() const;
+    bool Eof() const;
+    bool Bof() const;
+    void MoveFirst();
+    void MoveNext();
+    void MovePrevious();
+    void MoveLast();
+    int AbsolutePosition() const;
+    void SetAbsolutePosition(int position);
+
+    QString Sort() const { return m_sort; }
+    void SetSort(const QString& sort);
+
+    int FieldCount() const;
+    Field Fields(int index);
+    Field Fields(const QString& name);
+    const QVector<ColumnInfo>& Columns() const;
+
+    int EditMode() const { return m_editMode; }
+    void AddNew();
+    void Update();
+    void CancelUpdate();
+    void Delete();
+
+    // A second cursor over the same rows, in the same order, positioned on the first row.
+    std::unique_ptr<Recordset> Clone();
+
+    // Direct access by 0-based position in the current order, for item models.
+    QVariant ValueAt(int position, int column) const;
+    bool IsNewAt(int position) const;
+    // Direct access used by Field.
+    QVariant CurrentValue(int column) const;
+    void SetCurrentValue(int column, const QVariant& value, bool append = false);
+    bool IsUpdatable() const;
+
+signals:
+    void FetchComplete(const QString& error, int adStatus, ado::Recordset* pRecordset);
+    void modelAboutToBeReset();
+    void modelReset();
+    void rowsAboutToBeInserted(int first, int last);
+    void rowsInserted(int first, int last);
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved(int first, int last);
+    void rowChanged(int position);
+
+private:
+    friend class Field;
+    void CheckOpen() const;
+    void CheckCurrent() const;
+    int ColumnIndex(const QString& name) const;
+    void Load(bool asynchronous);
+    std::shared_ptr<Backend> Session() const;
+    void DescribeSource(const QVector<ColumnInfo>& columns);
+    bool FetchSome(int maxRows, int budgetMs);
+    void OnFetchTimer();
+    void EndFetch(const QString& error);
+    void BeginEdit();
+    void LeaveRow(); // implicit Update when moving off an edited row
+    void Detach();
+    int RowAt(int position) const { return m_order[size_t(position)]; }
+
+    // Notifications from the shared store.
+    void StoreRowsAppended(int firstRow, int count);
+    void StoreRowRemoved(int row);
+    void StoreRowChanged(int row);
+
+    int m_cursorLocation = adUseServer;
+    QHash<QString, QVariant> m_properties;
+    QString m_source;
+    // Edits need the session; a closed connection must give an error, not a crash.
+    std::weak_ptr<Backend> m_session;
+    std::shared_ptr<Backend> m_fetchSession; // kept alive while rows are still coming
+    bool m_async = false;
+    bool m_silent = false;
+    int m_posBeforeAdd = -1;
+    int m_cursorType = adOpenUnspecified;
+    int m_lockType = adLockUnspecified;
+    long m_options = -1;
+    bool m_open = false;
+
+    std::shared_ptr<RecordStore> m_store;
+    std::vector<int> m_order;
+    int m_pos = -1; // index in m_order; -1 before the first, size() after the last
+    QString m_sort;
+
+    std::unique_ptr<RowCursor> m_cursor;
+    QTimer m_fetchTimer;
+
+    int m_editMode = adEditNone;
+    QVector<QVariant> m_editValues;
+    QVector<bool> m_editChanged;
+    QVector<bool> m_chunkStarted;
+};
+
+} // namespace ado
