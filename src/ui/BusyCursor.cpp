@@ -1,5 +1,6 @@
 #include "ui/BusyCursor.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace ui {
