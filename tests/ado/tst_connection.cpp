@@ -1,0 +1,221 @@
+#include "support/OdbcTestDriver.h"
+#include "support/TestMain.h"
+
+#include "DbFixture.h"
+#include "ado/AdoError.h"
+#include "ado/Backend.h"
+#include "ado/Catalog.h"
+#include "ado/Connection.h"
+#include "ado/ConnectionString.h"
+#include "ado/ProviderRegistry.h"
+#include "ado/Recordset.h"
+#include "ado/providers/SqliteBackend.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace ado;
+
+namespace {
+
+// A stand-in for a provider that only exists elsewhere: SQLite underneath, its own name
+// and a Jet-like engine type property.
+class StandInBackend : public SqliteBackend {
+public:
+    StandInBackend(const ConnectionString& cs, QString name, QVariant engineType)
+        : SqliteBackend(cs), m_name(std::move(name)), m_engineType(std::move(engineType))
+    {
+    }
+    QString ProviderName() const override { return m_name; }
+    QVariant Property(const QString& name) const override
+    {
+        if (name == QLatin1String("Jet OLEDB:Engine Type") && m_engineType.isValid())
+            return m_engineType;
+        return SqliteBackend::Property(name);
+    }
+
+private:
+    QString m_name;
+    QVariant m_engineType;
+};
+
+QString NewSqliteFile(const QString& name)
+{
+    const QString file = QDir::temp().filePath(name);
+    QFile::remove(file);
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    return file;
+}
+
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(testsupport::OdbcTestDriver::Register(&error), qPrintable(error));
+    }
+
+    void parsesConnectionStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("blanks around =") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source = /data/x.mdb;" << "data source" << "/data/x.mdb";
+        QTest::newRow("quoted value keeps ;") << "Extended properties=\"Excel 8.0;HRD=Yes\";Data Source=a.xls" << "Extended Properties" << "Excel 8.0;HRD=Yes";
+        QTest::newRow("line feeds separate") << "Provider=Advantage OLE DB Provider\nData Source=/ads\nUser ID=adssys;\nServerType=ADS_LOCAL_SERVER" << "ServerType" << "ADS_LOCAL_SERVER";
+        QTest::newRow("user after login") << "Provider=X;User ID=adssys; Password=pw;\nData Source=/ads" << "password" << "pw";
+        QTest::newRow("odbc braces") << "Driver={SQLite3; odd};Database=/tmp/a.db" << "DRIVER" << "{SQLite3; odd}";
+        QTest::newRow("single quotes, doubled") << "Password='it''s;secret';User=me" << "password" << "it's;secret";
+        QTest::newRow("missing key") << "Provider=SQLite" << "Data Source" << "";
+        QTest::newRow("pair without =") << "garbage;Provider=SQLite" << "provider" << "SQLite";
+    }
+    void parsesConnectionStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QCOMPARE(ConnectionString::Parse(text).Value(key), value);
+    }
+
+    void unknownProvidersAreNotFound_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("hfsql") << "Provider=PCSOFT.HFSQL;Data Source=server";
+        QTest::newRow("made up") << "Provider=Nobody.Knows.1;Data Source=x";
+    }
+    void unknownProvidersAreNotFound()
+    {
+        QFETCH(QString, text);
+        Connection cnx;
+        try {
+            cnx.Open(text);
+            QFAIL("an unknown provider opened");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Number(), long(3706));
+            QCOMPARE(e.Description(), QStringLiteral("Provider cannot be found. It may not be properly installed."));
+        }
+        QCOMPARE(cnx.State(), int(Connection::adStateClosed));
+        QVERIFY_THROWS_EXCEPTION(AdoError, cnx.Execute(QStringLiteral("SELECT 1")));
+    }
+
+    void standInProviderAnswersProviderTests()
+    {
+        const QString file = NewSqliteFile(QStringLiteral("standin.sqlite"));
+        ProviderRegistry::Instance().Register(QStringLiteral("pcsoft.hfsql"), [](const ConnectionString& cs) {
+            return std::make_unique<StandInBackend>(cs, QStringLiteral("pcsoft.hfsql"), QVariant());
+        });
+        ProviderRegistry::Instance().Register(QStringLiteral("Microsoft.Jet.OLEDB.4.0"), [](const ConnectionString& cs) {
+            return std::make_unique<StandInBackend>(cs, QStringLiteral("Microsoft.Jet.OLEDB.4.0"), 5);
+        });
+        Connection hf;
+        hf.Open(QStringLiteral("Provider=PCSoft.HFSQL;Data Source=") + file);
+        QCOMPARE(hf.Provider().toLower(), QStringLiteral("pcsoft.hfsql"));
+        Connection jet;
+        jet.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source = ") + file);
+        QCOMPARE(jet.Properties(QStringLiteral("Jet OLEDB:Engine Type")).toInt(), 5);
+        QVERIFY_THROWS_EXCEPTION(AdoError, hf.Properties(QStringLiteral("Jet OLEDB:Engine Type")));
+        ProviderRegistry::Instance().Unregister(QStringLiteral("pcsoft.hfsql"));
+        ProviderRegistry::Instance().Unregister(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        Connection again;
+        QVERIFY_THROWS_EXCEPTION(AdoError, again.Open(QStringLiteral("Provider=pcsoft.hfsql;Data Source=") + file));
+    }
+
+    void openFailuresSayWhy()
+    {
+        Connection cnx;
+        try {
+            cnx.Open(QStringLiteral("Provider=SQLite;Data Source=/no/such/folder/x.sqlite"));
+            QFAIL("a missing file opened");
+        } catch (const AdoError& e) {
+            QVERIFY2(e.Description().contains(QStringLiteral("/no/such/folder/x.sqlite")), qPrintable(e.Description()));
+        }
+        QVERIFY(!QFile::exists(QStringLiteral("/no/such/folder/x.sqlite")));
+        Connection pg;
+        QVERIFY_THROWS_EXCEPTION(AdoError, pg.Open(QStringLiteral("Provider=PostgreSQL;Server=/nonexistent;Port=1;Database=x")));
+    }
+
+    void executeCountsAndTranslates_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+        QTest::newRow("odbc") << QStringLiteral("odbc");
+    }
+    void executeCountsAndTranslates()
+    {
+        QFETCH(QString, kind);
+        QString cs;
+        if (kind == QLatin1String("odbc")) {
+            cs = testsupport::OdbcTestDriver::ConnectionString(NewSqliteFile(QStringLiteral("odbc.sqlite")));
+        } else {
+            DbFixture db;
+            QVERIFY2(db.Create(kind, QStringLiteral("tst_cnx_execute")), qPrintable(db.error));
+            cs = db.connectionString;
+        }
+        Connection cnx;
+        cnx.Open(cs);
+        cnx.Execute(QStringLiteral("CREATE TABLE [Order Details] ([Order ID] INTEGER PRIMARY KEY, [Note] VARCHAR(20))"));
+        for (int i = 1; i <= 4; ++i)
+            QCOMPARE(cnx.Execute(QStringLiteral("INSERT INTO [Order Details] VALUES (%1, 'n [%1]')").arg(i)), qint64(1));
+        QCOMPARE(cnx.Execute(QStringLiteral("UPDATE [Order Details] SET [Note] = 'TOP 1' WHERE [Order ID] > 1")), qint64(3));
+
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT TOP 2 * FROM [Order Details] ORDER BY [Order ID] DESC"), &cnx);
+        QCOMPARE(rs.RecordCount(), 2);
+        QCOMPARE(rs.Fields(QStringLiteral("Note")).Value().toString(), QStringLiteral("TOP 1"));
+
+        // A rolled-back change is gone; a committed one stays.
+        cnx.BeginTrans();
+        cnx.Execute(QStringLiteral("DELETE FROM [Order Details]"));
+        cnx.RollbackTrans();
+        cnx.BeginTrans();
+        cnx.Execute(QStringLiteral("DELETE FROM [Order Details] WHERE [Order ID] = 4"));
+        cnx.CommitTrans();
+        Recordset count;
+        count.Open(QStringLiteral("SELECT COUNT(*) FROM [Order Details]"), &cnx);
+        QCOMPARE(count.Fields(0).Value().toInt(), 3);
+        QVERIFY_THROWS_EXCEPTION(AdoError, cnx.CommitTrans());
+
+        try {
+            cnx.Execute(QStringLiteral("SELEC nonsense"));
+            QFAIL("a syntax error ran");
+        } catch (const AdoError& e) {
+            QVERIFY(!e.Description().isEmpty());
+        }
+
+        Catalog catalog;
+        catalog.SetActiveConnection(&cnx);
+        bool found = false;
+        for (const TableInfo& t : catalog.Tables())
+            found = found || (t.Name == QLatin1String("Order Details") && t.Type == QLatin1String("TABLE"));
+        QVERIFY(found);
+    }
+
+    void catalogListsKinds()
+    {
+        Connection cnx;
+        cnx.Open(QStringLiteral("Provider=SQLite;Data Source=") + NewSqliteFile(QStringLiteral("kinds.sqlite")));
+        cnx.Execute(QStringLiteral("CREATE TABLE b (x INTEGER PRIMARY KEY AUTOINCREMENT)"));
+        cnx.Execute(QStringLiteral("INSERT INTO b DEFAULT VALUES"));
+        cnx.Execute(QStringLiteral("CREATE VIEW v AS SELECT * FROM b"));
+        Catalog catalog;
+        QVERIFY_THROWS_EXCEPTION(AdoError, catalog.Tables());
+        catalog.SetActiveConnection(&cnx);
+        QHash<QString, QString> types;
+        for (const TableInfo& t : catalog.Tables())
+            types.insert(t.Name, t.Type);
+        QCOMPARE(types.value(QStringLiteral("b")), QStringLiteral("TABLE"));
+        QCOMPARE(types.value(QStringLiteral("v")), QStringLiteral("VIEW"));
+        QCOMPARE(types.value(QStringLiteral("sqlite_sequence")), QStringLiteral("SYSTEM TABLE"));
+        cnx.Close();
+        QVERIFY_THROWS_EXCEPTION(AdoError, catalog.Tables());
+    }
+};
+
+DABRIX_TEST_MAIN(TestConnection)
+#include "tst_connection.moc"
