@@ -32,6 +32,12 @@ SqliteBackend::SqliteBackend(const ConnectionString& cs) : QtSqlBackend(QStringL
     pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
 
+SqliteBackend::SqliteBackend(InMemory) : QtSqlBackend(QStringLiteral("QSQLITE"))
+{
+    m_db.setDatabaseName(QStringLiteral(":memory:"));
+    OpenDatabase();
+}
+
 SqlDialect SqliteBackend::Dialect() const
 {
     return SqlDialect{};

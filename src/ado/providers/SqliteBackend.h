@@ -18,6 +18,10 @@ public:
     QList<TableInfo> Tables() override;
 
 protected:
+    // For engines that live in a database of their own (":memory:").
+    struct InMemory {};
+    explicit SqliteBackend(InMemory);
+
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
     bool CanStream() const override { return true; }
     QVariant ToStorage(const QVariant& value) const override;

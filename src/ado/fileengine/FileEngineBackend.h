@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ado/AdoError.h"
+#include "ado/providers/SqliteBackend.h"
+
+#include <QHash>
+#include <optional>
+
+namespace ado {
+
+class ConnectionString;
+class FileFormat;
+
+// The file providers: an in-memory SQLite database in which every table of the data
+// source is a virtual table over its file, so that every statement is SQLite's.
+class FileEngineBackend : public SqliteBackend {
+public:
+    FileEngineBackend(const QString& provider, std::unique_ptr<FileFormat> format);
+    ~FileEngineBackend() override;
+
+    QString ProviderName() const override { return m_provider; }
+    QVariant Property(const QString& name) const override;
+    QString Translate(const QString& jetSql) const override;
+    qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
+    std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
+    QList<TableInfo> Tables() override;
+    QStringList PrimaryKey(const QString&) override { return {}; }
+    bool SupportsReturning(const QString&) const override { return false; }
+    // Files are written row by row; there is nothing to roll back to.
+    void BeginTransaction() override {}
+    void Commit() override {}
+    void Rollback() override {}
+
+private:
+    void CreateTables();
+    // Rethrows our own failure when SQLite's message came from a file table.
+    [[noreturn]] void Rethrow(const AdoError& fromSqlite) const;
+
+    QString m_provider;
+    std::unique_ptr<FileFormat> m_format;
+    QList<TableInfo> m_tables;
+    QHash<QString, QString> m_aliases;       // lower-case alias -> table
+    QHash<QString, AdoError> m_brokenTables; // lower-case table -> why it cannot be read
+    mutable std::optional<AdoError> m_lastError;
+};
+
+} // namespace ado

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+namespace ado {
+
+// A column of a file-backed table. The declared type is what the SQL engine shows
+// ("VARCHAR(20)", "NUMERIC(10,2)", "DATE", "DATETIME", "BOOLEAN", "MEMO", "BLOB",
+// "INTEGER", "DOUBLE", "CURRENCY"...), so that it maps to the right ADO type code.
+struct FileColumn {
+    QString name;
+    QString declaredType;
+};
+
+// Reads the rows of one file-backed table in file order. It starts before the first row.
+class FileTableCursor {
+public:
+    virtual ~FileTableCursor() = default;
+    // Moves to the next row; false after the last one. Throws AdoError on a read failure.
+    virtual bool Next() = 0;
+    // A positive number that names the row for Update and Delete (the record number).
+    virtual qint64 RowId() const = 0;
+    // Null is an invalid QVariant; otherwise QString, qint64, double, bool, QDate,
+    // QDateTime, QTime or QByteArray.
+    virtual QVariant Value(int column) const = 0;
+};
+
+// One table of a file data source: a DBF file, a text file, a worksheet, an Access table.
+// Each write completes on its own or leaves the file as it was.
+class FileTable {
+public:
+    virtual ~FileTable() = default;
+    virtual QVector<FileColumn> Columns() const = 0;
+    virtual std::unique_ptr<FileTableCursor> Scan() = 0;
+
+    // Writing; the defaults refuse with the reason below.
+    virtual QString ReadOnlyReason() const;
+    virtual qint64 Insert(const QVector<QVariant>& values);
+    virtual void Update(qint64 rowId, const QVector<QVariant>& values);
+    virtual void Delete(qint64 rowId);
+};
+
+} // namespace ado

@@ -1,0 +1,272 @@
+#include "ado/fileengine/VirtualTableModule.h"
+
+#include "ado/AdoError.h"
+#include "ado/fileengine/FileFormat.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <sqlite3.h>
+
+namespace ado {
+
+namespace {
+
+struct ModuleContext {
+    FileFormat* format;
+    std::optional<AdoError>* lastError;
+};
+
+struct FileVtab : sqlite3_vtab {
+    ModuleContext* context = nullptr;
+    std::unique_ptr<FileTable> table;
+    int columnCount = 0;
+};
+
+struct FileVtabCursor : sqlite3_vtab_cursor {
+    std::unique_ptr<FileTableCursor> rows;
+    bool eof = true;
+};
+
+// Turns any exception into SQLITE_ERROR with its message, keeping our own failure for
+// the backend so that its number survives the trip through SQLite.
+template <class F>
+int Guard(sqlite3_vtab* vtab, ModuleContext* context, char** errorOut, F&& action)
+{
+    QString message;
+    try {
+        return action();
+    } catch (const AdoError& e) {
+        message = e.Description();
+        if (context && context->lastError)
+            *context->lastError = e;
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+    }
+    char* text = sqlite3_mprintf("%s", message.toUtf8().constData());
+    if (errorOut) {
+        sqlite3_free(*errorOut);
+        *errorOut = text;
+    } else if (vtab) {
+        sqlite3_free(vtab->zErrMsg);
+        vtab->zErrMsg = text;
+    } else {
+        sqlite3_free(text);
+    }
+    return SQLITE_ERROR;
+}
+
+QString QuoteColumn(const QString& name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
+{
+    auto* context = static_cast<ModuleContext*>(aux);
+    return Guard(nullptr, context, error, [&] {
+        if (argc < 3)
+            throw AdoError(err::Unspecified, QStringLiteral("dabrix_file needs a table name"));
+        const QString name = QString::fromUtf8(argv[2]);
+        auto vtab = std::make_unique<FileVtab>();
+        vtab->context = context;
+        vtab->table = context->format->OpenTable(name);
+        const QVector<FileColumn> columns = vtab->table->Columns();
+        QStringList parts;
+        for (const FileColumn& c : columns)
+            parts << QuoteColumn(c.name) + u' ' + (c.declaredType.isEmpty() ? QStringLiteral("TEXT") : c.declaredType);
+        if (parts.isEmpty())
+            throw AdoError(err::Unspecified, QStringLiteral("The table '%1' has no columns.").arg(name));
+        const QByteArray schema = (QStringLiteral("CREATE TABLE x(") + parts.join(QStringLiteral(", ")) + u')').toUtf8();
+        const int rc = sqlite3_declare_vtab(db, schema.constData());
+        if (rc != SQLITE_OK)
+            throw AdoError(err::Unspecified, QStringLiteral("The table '%1' has columns SQLite cannot declare: %2")
+                                                 .arg(name, QString::fromUtf8(sqlite3_errmsg(db))));
+        vtab->columnCount = int(columns.size());
+        *out = vtab.release();
+        return SQLITE_OK;
+    });
+}
+
+int Disconnect(sqlite3_vtab* vtab)
+{
+    delete static_cast<FileVtab*>(vtab);
+    return SQLITE_OK;
+}
+
+int BestIndex(sqlite3_vtab*, sqlite3_index_info* info)
+{
+    info->idxNum = 0;
+    info->estimatedCost = 1e9;
+    return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new FileVtabCursor();
+    return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor)
+{
+    delete static_cast<FileVtabCursor*>(cursor);
+    return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**)
+{
+    auto* cursor = static_cast<FileVtabCursor*>(base);
+    auto* vtab = static_cast<FileVtab*>(base->pVtab);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        cursor->rows = vtab->table->Scan();
+        cursor->eof = !cursor->rows->Next();
+        return SQLITE_OK;
+    });
+}
+
+int Next(sqlite3_vtab_cursor* base)
+{
+    auto* cursor = static_cast<FileVtabCursor*>(base);
+    auto* vtab = static_cast<FileVtab*>(base->pVtab);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        cursor->eof = !cursor->rows->Next();
+        return SQLITE_OK;
+    });
+}
+
+int Eof(sqlite3_vtab_cursor* base)
+{
+    return static_cast<FileVtabCursor*>(base)->eof ? 1 : 0;
+}
+
+void ResultValue(sqlite3_context* ctx, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    switch (v.metaType().id()) {
+    case QMetaType::Bool:
+        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::Short: case QMetaType::UShort:
+        sqlite3_result_int64(ctx, v.toLongLong());
+        break;
+    case QMetaType::Double: case QMetaType::Float: case QMetaType::ULongLong:
+        sqlite3_result_double(ctx, v.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = v.toByteArray();
+        sqlite3_result_blob64(ctx, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::QDate:
+        sqlite3_result_text(ctx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
+        break;
+    case QMetaType::QDateTime:
+        sqlite3_result_text(ctx, v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
+        break;
+    case QMetaType::QTime:
+        sqlite3_result_text(ctx, v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
+        break;
+    default: {
+        const QByteArray text = v.toString().toUtf8();
+        sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    }
+    }
+}
+
+int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column)
+{
+    auto* cursor = static_cast<FileVtabCursor*>(base);
+    auto* vtab = static_cast<FileVtab*>(base->pVtab);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        ResultValue(ctx, cursor->rows->Value(column));
+        return SQLITE_OK;
+    });
+}
+
+int RowId(sqlite3_vtab_cursor* base, sqlite3_int64* out)
+{
+    *out = static_cast<FileVtabCursor*>(base)->rows->RowId();
+    return SQLITE_OK;
+}
+
+QVariant ToVariant(sqlite3_value* value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        return qint64(sqlite3_value_int64(value));
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(value);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value));
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+    default:
+        return {};
+    }
+}
+
+int Update(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* rowIdOut)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        if (argc == 1) {
+            vtab->table->Delete(sqlite3_value_int64(argv[0]));
+            return SQLITE_OK;
+        }
+        QVector<QVariant> values;
+        values.reserve(argc - 2);
+        for (int i = 2; i < argc; ++i)
+            values.append(ToVariant(argv[i]));
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+            *rowIdOut = vtab->table->Insert(values);
+            return SQLITE_OK;
+        }
+        const qint64 rowId = sqlite3_value_int64(argv[0]);
+        if (sqlite3_value_type(argv[1]) != SQLITE_NULL && sqlite3_value_int64(argv[1]) != rowId)
+            throw AdoError(err::Unspecified, QStringLiteral("The record number of a row cannot be changed."));
+        vtab->table->Update(rowId, values);
+        return SQLITE_OK;
+    });
+}
+
+sqlite3_module MakeModule()
+{
+    sqlite3_module m{};
+    m.iVersion = 1;
+    m.xCreate = Connect;
+    m.xConnect = Connect;
+    m.xBestIndex = BestIndex;
+    m.xDisconnect = Disconnect;
+    m.xDestroy = Disconnect;
+    m.xOpen = Open;
+    m.xClose = Close;
+    m.xFilter = Filter;
+    m.xNext = Next;
+    m.xEof = Eof;
+    m.xColumn = Column;
+    m.xRowid = RowId;
+    m.xUpdate = Update;
+    return m;
+}
+
+const sqlite3_module g_module = MakeModule();
+
+} // namespace
+
+void VirtualTableModule::Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError)
+{
+    auto* context = new ModuleContext{format, lastError};
+    const int rc = sqlite3_create_module_v2(db, Name(), &g_module, context,
+                                            [](void* p) { delete static_cast<ModuleContext*>(p); });
+    if (rc != SQLITE_OK)
+        throw AdoError(err::Unspecified, QStringLiteral("Cannot register the file module: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+} // namespace ado

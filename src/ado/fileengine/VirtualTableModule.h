@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+struct sqlite3;
+
+namespace ado {
+
+class AdoError;
+class FileFormat;
+
+// The SQLite module "dabrix_file": every virtual table of it is one table of a
+// FileFormat, read and written through FileTable.
+//
+// xBestIndex uses no constraint: each statement scans the file once (idxNum is always 0).
+// xUpdate: argc == 1 deletes argv[0]; argv[0] NULL inserts; otherwise updates argv[0]
+// (a change of rowid is refused).
+class VirtualTableModule {
+public:
+    // Registers the module on the connection; the format must outlive it.
+    static void Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError);
+    static const char* Name() { return "dabrix_file"; }
+};
+
+} // namespace ado
