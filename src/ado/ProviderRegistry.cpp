@@ -2,6 +2,7 @@
 
 #include "ado/AdoError.h"
 #include "ado/ConnectionString.h"
+#include "ado/fileengine/FileFormatFactory.h"
 #include "ado/providers/OdbcBackend.h"
 #include "ado/providers/PostgresBackend.h"
 #include "ado/providers/SqliteBackend.h"
@@ -19,6 +20,9 @@ ProviderRegistry::ProviderRegistry()
     Register(QStringLiteral("SQLite"), [](const ConnectionString& cs) { return std::make_unique<SqliteBackend>(cs); });
     Register(QStringLiteral("MSDASQL"), [](const ConnectionString& cs) { return std::make_unique<OdbcBackend>(cs); });
     Register(QStringLiteral("PostgreSQL"), [](const ConnectionString& cs) { return std::make_unique<PostgresBackend>(cs); });
+    for (const QString jet : {QStringLiteral("Microsoft.Jet.OLEDB.4.0"), QStringLiteral("Microsoft.ACE.OLEDB.12.0")})
+        Register(jet, [jet](const ConnectionString& cs) { return FileFormatFactory::OpenJet(jet, cs); });
+    Register(QStringLiteral("Advantage OLE DB Provider"), [](const ConnectionString& cs) { return FileFormatFactory::OpenAdvantage(cs); });
 }
 
 void ProviderRegistry::Register(const QString& name, Factory factory)

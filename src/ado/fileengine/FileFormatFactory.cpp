@@ -1,0 +1,93 @@
+#include "ado/fileengine/FileFormatFactory.h"
+
+#include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
+#include "ado/fileengine/FileEngineBackend.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace ado {
+
+namespace {
+
+QString ExtendedProperties(const ConnectionString& cs)
+{
+    return cs.Value(QStringLiteral("Extended Properties")).trimmed();
+}
+
+void RequireFolder(const QString& folder)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        throw AdoError(err::Unspecified, QStringLiteral("'%1' is not a valid path. Make sure that the path name is spelled "
+                                                        "correctly and that you are connected to the server on which the file resides.")
+                                             .arg(folder));
+}
+
+void RequireFile(const QString& file)
+{
+    if (file.isEmpty() || !QFileInfo(file).isFile())
+        throw AdoError(err::Unspecified, QStringLiteral("Could not find file '%1'.").arg(file));
+}
+
+// Jet's extended properties name the header option HDR; a lone "No" turns it off.
+bool FirstRowHasNames(const QString& extended)
+{
+    for (const QString& part : extended.split(u';')) {
+        const QString key = part.section(u'=', 0, 0).trimmed();
+        if (key.compare(QStringLiteral("HDR"), Qt::CaseInsensitive) == 0)
+            return part.section(u'=', 1).trimmed().compare(QStringLiteral("No"), Qt::CaseInsensitive) != 0;
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<Backend> FileFormatFactory::OpenJet(const QString& provider, const ConnectionString& cs)
+{
+    const QString source = cs.FirstOf({"Data Source", "DBQ"});
+    const QString extended = ExtendedProperties(cs);
+    const QString lowerExt = extended.toLower();
+    const QString suffix = QFileInfo(source).suffix().toLower();
+    std::unique_ptr<FileFormat> format;
+    if (lowerExt.startsWith(u"dbase")) {
+        RequireFolder(source);
+        format = formats::OpenDbfFolder(source);
+    } else if (lowerExt.startsWith(u"paradox")) {
+        RequireFolder(source);
+        format = formats::OpenParadoxFolder(source);
+    } else if (lowerExt.startsWith(u"text")) {
+        RequireFolder(source);
+        format = formats::OpenTextFolder(source);
+    } else if (lowerExt.startsWith(u"excel") || suffix == u"xls" || suffix == u"xlsx" || suffix == u"xlsm") {
+        RequireFile(source);
+        format = formats::OpenWorkbook(source, FirstRowHasNames(extended));
+    } else if (suffix == u"mdb" || suffix == u"accdb" || extended.isEmpty()) {
+        RequireFile(source);
+        format = formats::OpenAccessFile(source);
+    } else {
+        throw AdoError(err::Unspecified, QStringLiteral("Could not find installable ISAM. (%1)").arg(extended));
+    }
+    return std::make_unique<FileEngineBackend>(provider, std::move(format));
+}
+
+std::unique_ptr<Backend> FileFormatFactory::OpenAdvantage(const ConnectionString& cs)
+{
+    const QString source = cs.Value(QStringLiteral("Data Source"));
+    const QString server = cs.Value(QStringLiteral("Advantage Server Type")).toUpper();
+    const QString table = cs.Value(QStringLiteral("Advantage Table Type")).toUpper();
+    if (server.contains(u"REMOTE"))
+        throw AdoError(err::Unspecified, QStringLiteral("The Advantage remote server is not available here: only DBF tables of a "
+                                                        "folder can be opened, with the local server (ADS_CDX or ADS_NTX)."));
+    if (QFileInfo(source).suffix().compare(QStringLiteral("add"), Qt::CaseInsensitive) == 0)
+        throw AdoError(err::Unspecified, QStringLiteral("Advantage data dictionaries (.add) are not available here: open the folder "
+                                                        "of the DBF tables with table type ADS_CDX or ADS_NTX instead."));
+    if (table == u"ADS_ADT" || table.isEmpty() && !server.isEmpty())
+        throw AdoError(err::Unspecified, QStringLiteral("Advantage ADT tables are not available here: only DBF tables "
+                                                        "(ADS_CDX or ADS_NTX) can be opened."));
+    RequireFolder(source);
+    // User ID and Password are accepted: free tables have no rights to check.
+    return std::make_unique<FileEngineBackend>(QStringLiteral("Advantage OLE DB Provider"), formats::OpenDbfFolder(source));
+}
+
+} // namespace ado

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ado/fileengine/FileFormat.h"
+
+#include <memory>
+
+namespace ado {
+
+class Backend;
+class ConnectionString;
+
+// Each file format opens its data source through one of these; they throw AdoError when
+// the source is missing or unreadable.
+namespace formats {
+std::unique_ptr<FileFormat> OpenDbfFolder(const QString& folder);
+std::unique_ptr<FileFormat> OpenTextFolder(const QString& folder);
+std::unique_ptr<FileFormat> OpenWorkbook(const QString& file, bool firstRowHasNames);
+std::unique_ptr<FileFormat> OpenAccessFile(const QString& file);
+std::unique_ptr<FileFormat> OpenParadoxFolder(const QString& folder);
+} // namespace formats
+
+// Reads the provider, "Data Source" and "Extended Properties" of a file connection string
+// and opens the file engine over the right format.
+class FileFormatFactory {
+public:
+    static std::unique_ptr<Backend> OpenJet(const QString& provider, const ConnectionString& cs);
+    static std::unique_ptr<Backend> OpenAdvantage(const ConnectionString& cs);
+};
+
+} // namespace ado
