@@ -1,11 +1,14 @@
 #include "app/MDI.h"
 
+#include "ado/AdoError.h"
 #include "app/FormPlacement.h"
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/diaCnxString.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
+#include "windows/frmDbTables.h"
+#include "windows/frmSqlCommand.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -14,18 +17,50 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
+
+namespace {
+
+const QString kPlacementSection = QStringLiteral("Forms\\Mdi");
+
+QPointer<MDI>& instance()
+{
+    static QPointer<MDI> live;
+    return live;
+}
+
+// The loaded form of that name, if any: the table list and the SQL window are one per program.
+QWidget* LoadedForm(const QString& name)
+{
+    for (QWidget* form : ui::FormsRegistry::Forms())
+        if (form->objectName() == name)
+            return form;
+    return nullptr;
+}
+
+} // namespace
 
 MDI::MDI(QWidget* parent) : QMainWindow(parent), m_area(new QMdiArea(this))
 {
+    instance() = this;
     setObjectName(QStringLiteral("MDI"));
+    // Closing the main window ends the program, so it goes with its close.
+    setAttribute(Qt::WA_DeleteOnClose);
     setCentralWidget(m_area);
     BuildMenu();
     ui::FormsRegistry::Register(this);
-    setWindowTitle(Caption());
     resize(1000, 700);
-    ui::FailureReport::Guard(this, windowTitle(), ui::Sentence::WindowLoading, [this] {
-        FormPlacement::Instance().RestorePlacement(*MDabrix::AppSettings, *this, QStringLiteral("Forms\\Mdi"));
-    });
+    Form_Load();
+}
+
+MDI::~MDI()
+{
+    ui::FormsRegistry::Unregister(this);
+}
+
+MDI* MDI::Instance()
+{
+    return instance().data();
 }
 
 QString MDI::Caption()
@@ -43,34 +78,124 @@ void MDI::BuildMenu()
     };
     QMenu* db = menuBar()->addMenu(QStringLiteral("&Database"));
     db->setObjectName(QStringLiteral("mnu_Database"));
-    add(db, "mnu_DbOuvrir", QStringLiteral("&Ouvrir"), &MDI::OnOuvrir);
-    add(db, "mnu_DbFermer", QStringLiteral("&Fermer"), &MDI::OnFermer);
+    add(db, "mnu_DbOuvrir", QStringLiteral("&Ouvrir"), &MDI::mnu_DbOuvrir_Click);
+    add(db, "mnu_DbFermer", QStringLiteral("&Fermer"), &MDI::mnu_DbFermer_Click);
     db->addSeparator()->setObjectName(QStringLiteral("mnu_DbLine1"));
     add(db, "mnu_DbQuitter", QStringLiteral("&Quitter"), &MDI::close);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&Affichage"));
+    view->setObjectName(QStringLiteral("mnu_Affichage"));
+    // The check mark belongs to the table list: it sets it on load and clears it on unload.
+    QAction* tables = add(view, "mnu_AffDbTables", QStringLiteral("&Liste des tables"), &MDI::mnu_AffDbTables_Click);
+    tables->setCheckable(true);
+    connect(tables, &QAction::triggered, tables, [tables] {
+        tables->setChecked(LoadedForm(QStringLiteral("frmDbTables")) != nullptr);
+    });
+    add(view, "mnu_AffImages", QStringLiteral("Gestion &Images"), &MDI::mnu_AffImages_Click);
+    add(view, "mnu_AffScripts", QStringLiteral("Gestion des s&cripts"), &MDI::mnu_AffScripts_Click);
+    add(view, "mnu_AffSqlCmd", QStringLiteral("Commande &Sql"), &MDI::mnu_AffSqlCmd_Click);
+
     QAction* cnx = menuBar()->addAction(QStringLiteral("Co&nnection string"));
     cnx->setObjectName(QStringLiteral("mnu_ConnectionString"));
-    connect(cnx, &QAction::triggered, this, &MDI::OnConnectionString);
+    connect(cnx, &QAction::triggered, this, &MDI::mnu_ConnectionString_Click);
 }
 
-void MDI::OnOuvrir()
+void MDI::Form_Load()
 {
-    ui::FailureReport::Guard(this, windowTitle(), ui::Sentence::OperatorAction, [this] {
-        if (MDabrix::OpenDatabase())
-            CloseChildWindows();
+    setWindowTitle(Caption());
+    ui::FailureReport::Guard(this, windowTitle(), ui::Sentence::WindowLoading, [this] {
+        FormPlacement::Instance().RestorePlacement(*MDabrix::AppSettings, *this, kPlacementSection);
+        ShowDbTables();
     });
 }
 
-void MDI::OnFermer()
+QMdiSubWindow* MDI::AddChild(QWidget* form)
+{
+    QMdiSubWindow* sub = m_area->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(form->windowTitle());
+    connect(form, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
+    return sub;
+}
+
+void MDI::ShowChild(QWidget* form)
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) {
+        sub->show();
+        m_area->setActiveSubWindow(sub);
+        return;
+    }
+    form->show();
+    form->raise();
+    form->activateWindow();
+}
+
+void MDI::ShowDbTables()
+{
+    QWidget* form = LoadedForm(QStringLiteral("frmDbTables"));
+    if (!form)
+        form = new frmDbTables();
+    ShowChild(form);
+}
+
+void MDI::ShowSqlCommand()
+{
+    QWidget* form = LoadedForm(QStringLiteral("frmSqlCommand"));
+    if (!form)
+        form = new frmSqlCommand();
+    ShowChild(form);
+}
+
+void MDI::MenuAction(const std::function<void()>& action)
+{
+    ui::FailureReport::Guard(this, windowTitle(), ui::Sentence::OperatorAction, action);
+}
+
+void MDI::mnu_DbOuvrir_Click()
+{
+    MenuAction([this] {
+        if (!MDabrix::OpenDatabase())
+            return;
+        CloseChildWindows();
+        ShowDbTables();
+    });
+}
+
+void MDI::mnu_DbFermer_Click()
 {
     CloseChildWindows();
     MDabrix::CloseDatabase();
 }
 
-void MDI::OnConnectionString()
+void MDI::mnu_AffDbTables_Click()
 {
-    ui::FailureReport::Guard(this, windowTitle(), ui::Sentence::OperatorAction, [this] {
-        diaCnxString dialog(this);
-        dialog.exec();
+    MenuAction([this] { ShowDbTables(); });
+}
+
+void MDI::mnu_AffSqlCmd_Click()
+{
+    MenuAction([this] { ShowSqlCommand(); });
+}
+
+void MDI::mnu_AffImages_Click()
+{
+    MenuAction([] {
+        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The images manager is not available yet."));
+    });
+}
+
+void MDI::mnu_AffScripts_Click()
+{
+    MenuAction([] {
+        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The scripts manager is not available yet."));
+    });
+}
+
+void MDI::mnu_ConnectionString_Click()
+{
+    MenuAction([this] {
+        auto dialog = std::make_unique<diaCnxString>(this);
+        dialog->exec();
     });
 }
 
@@ -102,13 +227,16 @@ void MDI::DeleteWorkFolder()
 
 void MDI::closeEvent(QCloseEvent* event)
 {
-    m_area->closeAllSubWindows();
-    if (!m_area->subWindowList().isEmpty()) {
-        event->ignore();
-        return;
+    CloseChildWindows();
+    // A child that refused to unload keeps the program running.
+    for (QWidget* form : ui::FormsRegistry::Forms()) {
+        if (form != this && form->isVisible()) {
+            event->ignore();
+            return;
+        }
     }
     try {
-        FormPlacement::Instance().SavePlacement(*MDabrix::AppSettings, *this, QStringLiteral("Forms\\Mdi"));
+        FormPlacement::Instance().SavePlacement(*MDabrix::AppSettings, *this, kPlacementSection);
     } catch (...) {
     }
     try {
@@ -120,5 +248,7 @@ void MDI::closeEvent(QCloseEvent* event)
     } catch (...) {
     }
     ui::FormsRegistry::Unregister(this);
+    if (instance() == this)
+        instance() = nullptr;
     event->accept();
 }

@@ -1,17 +1,27 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QMdiArea;
+class QMdiSubWindow;
 
 // The program's main window: a multi-document frame over the open database.
 class MDI : public QMainWindow {
     Q_OBJECT
 public:
     explicit MDI(QWidget* parent = nullptr);
+    ~MDI() override;
+
+    // The live main window, or nullptr when there is none.
+    static MDI* Instance();
 
     QMdiArea* Area() const { return m_area; }
     static QString Caption();
+    // Wraps form in a subwindow of the area; the subwindow's caption follows the form's title.
+    QMdiSubWindow* AddChild(QWidget* form);
+    // Shows a form, bringing its subwindow (or the form itself when it has none) forward.
+    void ShowChild(QWidget* form);
     // Unloads every child window.
     void CloseChildWindows();
     // Deletes the work folder with everything in it, read-only files included.
@@ -22,9 +32,17 @@ protected:
 
 private:
     void BuildMenu();
-    void OnOuvrir();
-    void OnFermer();
-    void OnConnectionString();
+    void Form_Load();
+    void ShowDbTables();
+    void ShowSqlCommand();
+    void mnu_DbOuvrir_Click();
+    void mnu_DbFermer_Click();
+    void mnu_AffDbTables_Click();
+    void mnu_AffImages_Click();
+    void mnu_AffScripts_Click();
+    void mnu_AffSqlCmd_Click();
+    void mnu_ConnectionString_Click();
+    void MenuAction(const std::function<void()>& action);
 
     QMdiArea* m_area;
 };
