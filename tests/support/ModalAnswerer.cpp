@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -39,7 +40,13 @@ void ModalAnswerer::poll()
     else
         m_texts << QString();
     const Answer answer = m_answers.at(m_answered++);
-    answer(modal);
+    // Answer outside this slot: an answer that opens another modal dialog runs a nested
+    // event loop in which polling must go on.
+    QPointer<QWidget> target(modal);
+    QTimer::singleShot(0, this, [answer, target] {
+        if (target)
+            answer(target);
+    });
     // A dialog re-shown later under the same pointer must be answered again.
     QTimer::singleShot(50, this, [this, modal] { if (m_last == modal) m_last = nullptr; });
 }

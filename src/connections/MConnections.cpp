@@ -1,0 +1,91 @@
+#include "connections/MConnections.h"
+
+#include "ado/AdoError.h"
+#include "app/MDabrix.h"
+#include "app/SettingsStore.h"
+#include "connections/diaLogin.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+namespace MConnections {
+
+namespace {
+
+const QString General = QStringLiteral("General");
+const QString ConnectionStringKey = QStringLiteral("ConnectionString");
+
+// A value that the connection-string reader would cut or alter (";", a line feed, a
+// leading quote or brace, blanks at either end) travels quoted, so a password cannot end
+// its pair early or add pairs of its own.
+QString PairValue(const QString& value)
+{
+    const bool plain = !value.contains(u';') && !value.contains(u'\n') && !value.contains(u'"')
+        && !value.startsWith(u'\'') && !value.startsWith(u'{') && value == value.trimmed();
+    if (plain)
+        return value;
+    return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+SettingsStore& AppSettings()
+{
+    if (!MDabrix::AppSettings)
+        throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("The settings store is not open"));
+    return *MDabrix::AppSettings;
+}
+
+} // namespace
+
+QString AskConnectionString()
+{
+    SettingsStore& settings = AppSettings();
+    const QString remembered = settings.ReadValue(General, ConnectionStringKey, QString()).toString();
+
+    QInputDialog box(QApplication::activeModalWidget());
+    box.setInputMode(QInputDialog::TextInput);
+    box.setWindowTitle(QStringLiteral("Connection string"));
+    box.setLabelText(QStringLiteral("Entrer la chaine de connexion..."));
+    box.setTextValue(remembered);
+    const QString answer = box.exec() == QDialog::Accepted ? box.textValue() : QString();
+
+    settings.WriteValue(General, ConnectionStringKey, answer, SettingsStore::KindDefault);
+    return answer;
+}
+
+QString LoginText(const QString& userName, const QString& password)
+{
+    QString text = QStringLiteral("User ID=") + PairValue(userName);
+    if (!password.isEmpty())
+        text += QStringLiteral("; Password=") + PairValue(password);
+    return text + QStringLiteral(";\n");
+}
+
+QString ApplyLogin(const QString& cnx)
+{
+    diaLogin dialog(QApplication::activeModalWidget());
+    dialog.exec();
+    if (!dialog.OK())
+        return {};
+    QString result = cnx;
+    result.replace(LoginMarker, LoginText(dialog.Username(), dialog.Password()), Qt::CaseSensitive);
+    return result;
+}
+
+int GetFieldTypeCategory(int adoType)
+{
+    switch (adoType) {
+    case 200: case 201: case 202: case 203:
+        return 0;
+    case 2: case 3: case 4: case 5: case 6: case 14: case 16: case 17: case 18: case 19:
+    case 20: case 21: case 131:
+        return 1;
+    case 7: case 133: case 134: case 135:
+        return 2;
+    case 72:
+        return 3;
+    default:
+        return 4;
+    }
+}
+
+} // namespace MConnections
