@@ -133,6 +133,9 @@ void Recordset::Load(bool asynchronous)
                 m_fetchTimer.start();
         } else {
             FetchSome(INT_MAX, 0);
+            // Rows cut short by a read error must not pass for the whole result.
+            if (m_fetchFailure)
+                throw *m_fetchFailure;
         }
         m_silent = false;
     } catch (...) {
@@ -226,6 +229,7 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     int count = 0;
     QString error;
     bool more = true;
+    m_fetchFailure.reset();
     try {
         QVector<QVariant> row;
         while (count < maxRows) {
@@ -241,9 +245,11 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
         }
     } catch (const AdoError& e) {
         error = e.Description();
+        m_fetchFailure = e;
         more = false;
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
+        m_fetchFailure = AdoError(err::Unspecified, error);
         more = false;
     }
     if (count > 0) {

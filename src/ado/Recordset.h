@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ado/AdoError.h"
 #include "ado/Field.h"
 #include "ado/RecordStore.h"
 
@@ -7,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ado {
@@ -122,6 +124,7 @@ private:
     std::weak_ptr<Backend> m_session;
     std::shared_ptr<Backend> m_fetchSession; // kept alive while rows are still coming
     bool m_async = false;
+    std::optional<AdoError> m_fetchFailure; // why the last fetch stopped early
     bool m_silent = false;
     int m_posBeforeAdd = -1;
     int m_cursorType = adOpenUnspecified;

@@ -1,11 +1,56 @@
+#include "ado/fileengine/paradox/ParadoxFolderFormat.h"
+
 #include "ado/AdoError.h"
 #include "ado/fileengine/FileFormatFactory.h"
+#include "ado/fileengine/paradox/ParadoxTable.h"
 
-namespace ado::formats {
+#include <QDir>
+#include <QFileInfo>
 
-std::unique_ptr<FileFormat> OpenParadoxFolder(const QString&)
+namespace ado {
+
+ParadoxFolderFormat::ParadoxFolderFormat(const QString& folder)
+    : m_folder(folder)
 {
-    throw AdoError(err::ProviderNotFound, QStringLiteral("This file format is not available yet."));
+    const QDir dir(folder);
+    const QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    for (const QString& file : files)
+        m_files.insert(QFileInfo(file).completeBaseName(), file);
 }
 
-} // namespace ado::formats
+QList<TableInfo> ParadoxFolderFormat::Tables()
+{
+    QList<TableInfo> tables;
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
+        tables.append({it.key(), QStringLiteral("TABLE")});
+    return tables;
+}
+
+QStringList ParadoxFolderFormat::Aliases(const QString& table) const
+{
+    const QString file = m_files.value(table);
+    return file.isEmpty() ? QStringList() : QStringList{file};
+}
+
+std::unique_ptr<FileTable> ParadoxFolderFormat::OpenTable(const QString& table)
+{
+    QString file = m_files.value(table);
+    for (auto it = m_files.cbegin(); file.isEmpty() && it != m_files.cend(); ++it) {
+        if (it.key().compare(table, Qt::CaseInsensitive) == 0)
+            file = it.value();
+    }
+    if (file.isEmpty())
+        throw AdoError(err::TableNotFound, QStringLiteral("The Microsoft Jet database engine could not find the object '%1'.").arg(table));
+    return std::make_unique<ParadoxTable>(QDir(m_folder).filePath(file));
+}
+
+namespace formats {
+
+std::unique_ptr<FileFormat> OpenParadoxFolder(const QString& folder)
+{
+    return std::make_unique<ParadoxFolderFormat>(folder);
+}
+
+} // namespace formats
+
+} // namespace ado
