@@ -356,6 +356,26 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("SELECT [Unit Price] FROM [Order Details] WHERE [Order ID] = 5")).toDouble(), 9.25);
     }
 
+    void aFailureAfterTheFirstRowsIsReported_data() { addKinds(); }
+    void aFailureAfterTheFirstRowsIsReported()
+    {
+        QVERIFY(prepare(100));
+        // Row 60 raises an integer overflow while the statement runs, after rows were delivered.
+        const QString source = QStringLiteral("SELECT id, CASE WHEN id = 60 THEN abs(-9223372036854775807 - 1) ELSE id END AS v "
+                                              "FROM [Items] ORDER BY id");
+        auto sync = std::make_unique<Recordset>();
+        QVERIFY_THROWS_EXCEPTION(AdoError, sync->Open(source, m_cnx.get()));
+        QVERIFY(!sync->IsOpen());
+        if (m_db.IsPostgres())
+            return; // the server fails the whole statement before any row arrives
+        auto async = std::make_unique<Recordset>();
+        QSignalSpy complete(async.get(), &Recordset::FetchComplete);
+        async->Open(source, m_cnx.get(), 3, 3, Recordset::adAsyncFetch);
+        QTRY_COMPARE(complete.count(), 1);
+        QCOMPARE(complete.at(0).at(1).toInt(), int(Recordset::adStatusErrorsOccurred));
+        QVERIFY(!complete.at(0).at(0).toString().isEmpty());
+    }
+
     void closedConnectionFailsCleanly_data() { addKinds(); }
     void closedConnectionFailsCleanly()
     {

@@ -1,0 +1,370 @@
+#include "ui/RecordsetModel.h"
+
+#include "ado/AdoType.h"
+#include "ado/Recordset.h"
+
+#include <QDateTime>
+#include <cmath>
+
+namespace {
+
+QString DoubleText(const QLocale& locale, double d)
+{
+    if (!std::isfinite(d))
+        return QString::number(d);
+    // Plain digits for the everyday range, an exponent only for very large or small values.
+    const double a = std::fabs(d);
+    const char format = (a != 0 && (a >= 1e15 || a < 1e-4)) ? 'g' : 'f';
+    return locale.toString(d, format, QLocale::FloatingPointShortest);
+}
+
+QString ShortDate(const QLocale& locale, QDate date)
+{
+    // A two-digit year would lose the century in the grid and in the export.
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return locale.toString(date, format);
+}
+
+bool SameValue(const QVariant& before, const QVariant& after)
+{
+    const bool beforeNull = !before.isValid() || before.isNull();
+    const bool afterNull = !after.isValid() || after.isNull();
+    if (beforeNull || afterNull) {
+        // Leaving a Null cell without typing commits an empty text: not a change.
+        const bool afterEmpty = afterNull || (after.typeId() == QMetaType::QString && after.toString().isEmpty());
+        return beforeNull && afterEmpty;
+    }
+    return before.metaType() == after.metaType() && before == after;
+}
+
+} // namespace
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void RecordsetModel::SetRecordset(ado::Recordset* recordset)
+{
+    if (recordset == m_rs)
+        return;
+    beginResetModel();
+    if (m_rs)
+        disconnect(m_rs, nullptr, this, nullptr);
+    m_rs = recordset;
+    Connect();
+    ReadShape();
+    endResetModel();
+}
+
+void RecordsetModel::Connect()
+{
+    if (!m_rs)
+        return;
+    connect(m_rs, &ado::Recordset::modelAboutToBeReset, this, &RecordsetModel::OnAboutToReset);
+    connect(m_rs, &ado::Recordset::modelReset, this, &RecordsetModel::OnReset);
+    connect(m_rs, &ado::Recordset::rowsAboutToBeInserted, this, &RecordsetModel::OnRowsAboutToBeInserted);
+    connect(m_rs, &ado::Recordset::rowsInserted, this, &RecordsetModel::OnRowsInserted);
+    connect(m_rs, &ado::Recordset::rowsAboutToBeRemoved, this, &RecordsetModel::OnRowsAboutToBeRemoved);
+    connect(m_rs, &ado::Recordset::rowsRemoved, this, &RecordsetModel::OnRowsRemoved);
+    connect(m_rs, &ado::Recordset::rowChanged, this, &RecordsetModel::OnRowChanged);
+    connect(m_rs, &QObject::destroyed, this, &RecordsetModel::OnRecordsetDestroyed);
+}
+
+void RecordsetModel::ReadShape()
+{
+    const bool open = m_rs && m_rs->IsOpen();
+    m_rsRows = open ? m_rs->RecordCount() : 0;
+    m_columns = open ? m_rs->FieldCount() : 0;
+    QVector<ColumnSettings> settings(m_columns);
+    for (int i = 0; i < m_columns; ++i) {
+        const QString name = m_rs->Columns().at(i).name;
+        // Settings survive a re-read of the same columns (a sort, a requery).
+        if (i < m_settings.size() && m_settings[i].dataField == name)
+            settings[i] = m_settings[i];
+        else
+            settings[i].dataField = name;
+    }
+    m_settings = settings;
+    m_hasNewRowLine = WantsNewRowLine();
+}
+
+bool RecordsetModel::WantsNewRowLine() const
+{
+    return m_allowAddNew && m_rs && m_rs->IsOpen() && m_rs->IsUpdatable();
+}
+
+void RecordsetModel::UpdateNewRowLine()
+{
+    const bool wanted = WantsNewRowLine();
+    if (wanted == m_hasNewRowLine || m_resetting)
+        return;
+    if (wanted) {
+        beginInsertRows(QModelIndex(), m_rsRows, m_rsRows);
+        m_hasNewRowLine = true;
+        endInsertRows();
+    } else {
+        beginRemoveRows(QModelIndex(), m_rsRows, m_rsRows);
+        m_hasNewRowLine = false;
+        endRemoveRows();
+    }
+}
+
+void RecordsetModel::SetAllowUpdate(bool allow)
+{
+    m_allowUpdate = allow;
+    if (m_rsRows > 0 && m_columns > 0)
+        emit dataChanged(index(0, 0), index(m_rsRows - 1, m_columns - 1));
+}
+
+void RecordsetModel::SetAllowAddNew(bool allow)
+{
+    m_allowAddNew = allow;
+    UpdateNewRowLine();
+}
+
+QString RecordsetModel::DataField(int column) const
+{
+    return m_settings.value(column).dataField;
+}
+
+void RecordsetModel::SetDataField(int column, const QString& field)
+{
+    if (column >= 0 && column < m_settings.size())
+        m_settings[column].dataField = field;
+}
+
+int RecordsetModel::ConvertEmptyCell(int column) const
+{
+    return m_settings.value(column).convertEmptyCell;
+}
+
+void RecordsetModel::SetConvertEmptyCell(int column, int mode)
+{
+    if (column >= 0 && column < m_settings.size())
+        m_settings[column].convertEmptyCell = mode;
+}
+
+void RecordsetModel::OnAboutToReset()
+{
+    m_resetting = true;
+    beginResetModel();
+}
+
+void RecordsetModel::OnReset()
+{
+    ReadShape();
+    m_resetting = false;
+    endResetModel();
+}
+
+void RecordsetModel::OnRowsAboutToBeInserted(int first, int last)
+{
+    beginInsertRows(QModelIndex(), first, last);
+}
+
+void RecordsetModel::OnRowsInserted(int first, int last)
+{
+    m_rsRows += last - first + 1;
+    endInsertRows();
+}
+
+void RecordsetModel::OnRowsAboutToBeRemoved(int first, int last)
+{
+    beginRemoveRows(QModelIndex(), first, last);
+}
+
+void RecordsetModel::OnRowsRemoved(int first, int last)
+{
+    m_rsRows -= last - first + 1;
+    endRemoveRows();
+}
+
+void RecordsetModel::OnRowChanged(int position)
+{
+    if (position >= 0 && position < m_rsRows && m_columns > 0)
+        emit dataChanged(index(position, 0), index(position, m_columns - 1));
+}
+
+void RecordsetModel::OnRecordsetDestroyed()
+{
+    beginResetModel();
+    m_rs = nullptr;
+    ReadShape();
+    m_resetting = false;
+    endResetModel();
+}
+
+bool RecordsetModel::IsCell(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == this && index.row() < rowCount() && index.column() < m_columns;
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rsRows + (m_hasNewRowLine ? 1 : 0);
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_columns;
+}
+
+int RecordsetModel::FieldType(int column) const
+{
+    return m_rs && m_rs->IsOpen() ? m_rs->Columns().at(column).type : int(ado::AdoType::VarWChar);
+}
+
+bool RecordsetModel::IsWritableColumn(int column) const
+{
+    if (!m_rs || !m_rs->IsOpen())
+        return false;
+    const ado::ColumnInfo& info = m_rs->Columns().at(column);
+    return !ado::AdoType::IsBinary(info.type) && !info.baseColumn.isEmpty();
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const
+{
+    if (!IsCell(index) || !m_rs)
+        return {};
+    const int type = FieldType(index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(ado::AdoType::IsNumeric(type) ? Qt::AlignRight | Qt::AlignVCenter
+                                                                  : Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    if (IsNewRowLine(index.row()))
+        return {};
+    const QVariant value = m_rs->ValueAt(index.row(), index.column());
+    if (ado::AdoType::IsBinary(type)) {
+        if (role == Qt::EditRole || !value.isValid() || value.isNull())
+            return {};
+        return tr("(binaire)");
+    }
+    if (role == Qt::EditRole)
+        return value;
+    return RegionalText(value, type);
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < m_columns ? QVariant(m_rs->Columns().at(section).name) : QVariant();
+    if (section < 0 || section >= rowCount())
+        return {};
+    return IsNewRowLine(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
+{
+    if (!IsCell(index))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const bool allowed = IsNewRowLine(index.row()) ? m_allowAddNew : m_allowUpdate;
+    if (allowed && m_rs->IsUpdatable() && IsWritableColumn(index.column()))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !IsCell(index)
+        || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    QVariant v = value;
+    if (v.typeId() == QMetaType::QString && v.toString().isEmpty()) {
+        // The data layer takes a null string for a Null; an empty cell is one or the other.
+        v = ConvertEmptyCell(index.column()) == EmptyToNull ? QVariant() : QVariant(QStringLiteral(""));
+    }
+    const QVariant before = IsNewRowLine(index.row()) ? QVariant() : m_rs->ValueAt(index.row(), index.column());
+    if (SameValue(before, v))
+        return true;
+    try {
+        WriteCell(index.row(), index.column(), v);
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        try {
+            if (m_rs && m_rs->IsOpen() && m_rs->EditMode() != ado::Recordset::adEditNone)
+                m_rs->CancelUpdate();
+        } catch (...) {
+            // The first failure is the one worth reporting.
+        }
+        emit writeFailed(failure);
+        return false;
+    }
+    return true;
+}
+
+void RecordsetModel::WriteCell(int row, int column, const QVariant& value)
+{
+    if (IsNewRowLine(row))
+        m_rs->AddNew();
+    else
+        m_rs->SetAbsolutePosition(row + 1);
+    m_rs->Fields(column).SetValue(value);
+    m_rs->Update();
+}
+
+bool RecordsetModel::removeRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || !m_rs || row < 0 || count <= 0 || row + count > rowCount())
+        return false;
+    try {
+        for (int r = row + count - 1; r >= row; --r) {
+            if (IsNewRowLine(r))
+                continue;
+            m_rs->SetAbsolutePosition(r + 1);
+            m_rs->Delete();
+        }
+    } catch (...) {
+        emit writeFailed(std::current_exception());
+        return false;
+    }
+    return true;
+}
+
+QString RecordsetModel::RegionalText(const QVariant& value, int adoType, const QLocale& locale)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    QLocale loc = locale;
+    loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return DoubleText(loc, value.toDouble());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::SChar:
+        return loc.toString(value.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return loc.toString(value.toULongLong());
+    case QMetaType::QDate:
+        return ShortDate(loc, value.toDate());
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        const QString date = ShortDate(loc, dt.date());
+        return dt.time() == QTime(0, 0) ? date : date + u' ' + dt.time().toString(QStringLiteral("HH:mm:ss"));
+    }
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::QByteArray:
+        return QString::fromLatin1(value.toByteArray().toHex().toUpper());
+    case QMetaType::QString:
+        // Exact decimals may arrive as text; only their separators are regional.
+        if (ado::AdoType::IsNumeric(adoType)) {
+            QString text = value.toString();
+            text.replace(u'.', loc.decimalPoint());
+            text.replace(u'-', loc.negativeSign());
+            return text;
+        }
+        return value.toString();
+    default:
+        return value.toString();
+    }
+}

@@ -1,0 +1,157 @@
+#include "windows/CsvExporter.h"
+
+#include "ado/AdoError.h"
+#include "ado/Field.h"
+#include "ado/Recordset.h"
+#include "app/MDabrix.h"
+#include "connections/MConnections.h"
+#include "ui/RecordsetModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringEncoder>
+#include <QTemporaryFile>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+constexpr long PathFileAccessError = 75;
+constexpr qsizetype FlushSize = 1 << 20;
+
+// Encodes lines into a private temporary file, checking every write.
+class ExportFile {
+public:
+    explicit ExportFile(const QString& path)
+        : m_path(path), m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp")),
+          m_encoder(QStringConverter::System)
+    {
+        const QFileInfo folder(QFileInfo(path).absolutePath());
+        if (!folder.isDir())
+            throw ado::AdoError(ado::err::PathNotFound, QStringLiteral("Path not found: %1").arg(folder.filePath()));
+        // QTemporaryFile creates the file exclusively and readable by its owner only.
+        if (!m_temp.open())
+            throw ado::AdoError(PathFileAccessError,
+                                QStringLiteral("Path/File access error: %1 (%2)").arg(path, m_temp.errorString()));
+    }
+
+    void Write(const QString& text)
+    {
+        m_buffer += m_encoder.encode(text);
+        if (m_encoder.hasError())
+            throw ado::AdoError(PathFileAccessError, QStringLiteral("Cannot encode the text in the locale's encoding"));
+        if (m_buffer.size() >= FlushSize)
+            Flush();
+    }
+
+    void EndLine() { Write(QStringLiteral("\r\n")); }
+
+    // Puts the finished file in place. rename() replaces whatever is at the path, a link
+    // included, rather than writing through it.
+    void Commit()
+    {
+        Flush();
+        if (!m_temp.flush() || ::fsync(m_temp.handle()) != 0)
+            Fail(m_temp.errorString());
+        m_temp.close();
+        if (m_temp.error() != QFileDevice::NoError)
+            Fail(m_temp.errorString());
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(m_temp.fileName()).toStdString(),
+                                QFile::encodeName(m_path).toStdString(), ec);
+        if (ec)
+            Fail(QString::fromLocal8Bit(ec.message()));
+        m_temp.setAutoRemove(false);
+    }
+
+private:
+    void Flush()
+    {
+        if (m_buffer.isEmpty())
+            return;
+        if (m_temp.write(m_buffer) != m_buffer.size())
+            Fail(m_temp.errorString());
+        m_buffer.clear();
+    }
+
+    [[noreturn]] void Fail(const QString& why)
+    {
+        throw ado::AdoError(PathFileAccessError, QStringLiteral("Path/File access error: %1 (%2)").arg(m_path, why));
+    }
+
+    QString m_path;
+    QTemporaryFile m_temp;
+    QStringEncoder m_encoder;
+    QByteArray m_buffer;
+};
+
+} // namespace
+
+QString CsvExporter::DefaultPath()
+{
+    // QDir::tempPath() is empty when TMPDIR names a missing folder; a relative name would
+    // then land in whatever the current folder is.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        throw ado::AdoError(ado::err::PathNotFound, QStringLiteral("Path not found: the temporary folder does not exist"));
+    return QDir(folder).filePath(QStringLiteral("Export.csv"));
+}
+
+bool CsvExporter::AskStripCrLf(QWidget* parent)
+{
+    QMessageBox box(QMessageBox::Question, MDabrix::AppTitle,
+                    QStringLiteral("Voulez-vous supprimer les caractères CR et LF des champs de données ?"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CsvExporter::ExportCsv(QWidget* parent, ado::Recordset& rs, const QString& path)
+{
+    const bool strip = AskStripCrLf(parent);
+    Write(rs, path.isEmpty() ? DefaultPath() : path, strip);
+}
+
+QString CsvExporter::EncodeField(const QVariant& value, int adoType, bool stripCrLf)
+{
+    const bool isNull = !value.isValid() || value.isNull();
+    if (MConnections::GetFieldTypeCategory(adoType) != 0 || isNull)
+        return RecordsetModel::RegionalText(value, adoType);
+    QString text = value.toString();
+    if (stripCrLf) {
+        text.remove(u'\r');
+        text.remove(u'\n');
+    }
+    text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+
+void CsvExporter::Write(ado::Recordset& rs, const QString& path, bool stripCrLf)
+{
+    ExportFile file(path);
+    std::unique_ptr<ado::Recordset> clone = rs.Clone();
+    const int fields = clone->FieldCount();
+    QVector<int> types(fields);
+    for (int i = 0; i < fields; ++i) {
+        const ado::Field field = clone->Fields(i);
+        types[i] = field.Type();
+        file.Write(i == 0 ? field.Name() : u';' + field.Name());
+    }
+    file.EndLine();
+    const int rows = clone->RecordCount();
+    QString line;
+    for (int row = 0; row < rows; ++row) {
+        line.clear();
+        for (int i = 0; i < fields; ++i) {
+            if (i > 0)
+                line += u';';
+            line += EncodeField(clone->ValueAt(row, i), types[i], stripCrLf);
+        }
+        file.Write(line);
+        file.EndLine();
+    }
+    clone->Close();
+    file.Commit();
+}

@@ -1,0 +1,387 @@
+#include "windows/frmTblData.h"
+
+#include "ado/AdoError.h"
+#include "ado/Connection.h"
+#include "ado/Field.h"
+#include "ado/Recordset.h"
+#include "app/FormPlacement.h"
+#include "app/MDabrix.h"
+#include "connections/MConnections.h"
+#include "ui/BusyCursor.h"
+#include "ui/DataGrid.h"
+#include "ui/FailureReport.h"
+#include "ui/FormsRegistry.h"
+#include "ui/Twips.h"
+#include "windows/CsvExporter.h"
+#include "windows/adoLib.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+using ui::Twips::FromPixels;
+using ui::Twips::ToPixels;
+
+namespace {
+const QString PlacementSection = QStringLiteral("Forms\\frmTblData");
+const QString SplitterKey = QStringLiteral("frmTblData/SplitterTop");
+const QString Selecting = QStringLiteral("Sélection en cours...");
+constexpr double SplitterFloor = 300;
+constexpr double ToolbarHeight = 420;
+constexpr double TxtDesignTop = 420;
+constexpr double TxtDesignHeight = 1200;
+constexpr double SplitterHeight = 75;
+
+QSettings PlatformSettings()
+{
+    return QSettings(frmTblData::PlatformSettingsOrganization(), MDabrix::AppTitle);
+}
+} // namespace
+
+frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmTblData"));
+    setWindowTitle(QStringLiteral("Table"));
+    setProperty("Tag", QStringLiteral("DataWin"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(ToPixels(9600), ToPixels(6000));
+
+    Txt = new QPlainTextEdit(this);
+    Txt->setObjectName(QStringLiteral("Txt"));
+    Txt->setGeometry(ui::Twips::Rect(0, TxtDesignTop, FromPixels(width()), TxtDesignHeight));
+
+    picSplitter = new QWidget(this);
+    picSplitter->setObjectName(QStringLiteral("picSplitter"));
+    picSplitter->setCursor(Qt::SplitVCursor);
+    picSplitter->setGeometry(ui::Twips::Rect(0, SplitterFloor, FromPixels(width()), SplitterHeight));
+    picSplitter->installEventFilter(this);
+
+    // Created after Txt so that it covers the query box while the splitter is high.
+    Grd = new DataGrid(this);
+    Grd->setObjectName(QStringLiteral("Grd"));
+
+    sb = new QStatusBar(this);
+    sb->setObjectName(QStringLiteral("sb"));
+    sb->setSizeGripEnabled(false);
+    sbPanel1 = new QLabel(sb);
+    sbPanel1->setObjectName(QStringLiteral("sbPanel1"));
+    sb->addWidget(sbPanel1, 1);
+
+    Tb = new QToolBar(this);
+    Tb->setObjectName(QStringLiteral("Tb"));
+    QAction* execute = Tb->addAction(style()->standardIcon(QStyle::SP_BrowserReload), QStringLiteral("Exécuter"));
+    execute->setObjectName(QStringLiteral("Execute"));
+    QAction* exportAction = Tb->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Exporter"));
+    exportAction->setObjectName(QStringLiteral("Export"));
+    exportAction->setToolTip(QStringLiteral("Exporter le resultat"));
+    connect(Tb, &QToolBar::actionTriggered, this, [this](QAction* a) { OnToolbarButton(a->objectName()); });
+    Tb->raise();
+
+    connect(Grd, &DataGrid::headerClicked, this, &frmTblData::OnHeaderClick);
+
+    // Key preview: the window sees its controls' keys before they do.
+    qApp->installEventFilter(this);
+
+    bool ok = false;
+    const double top = PlatformSettings().value(SplitterKey, QStringLiteral("300")).toString().toDouble(&ok);
+    m_splitterTop = ok ? top : SplitterFloor;
+
+    ui::FormsRegistry::Register(this);
+    Layout();
+}
+
+frmTblData::~frmTblData()
+{
+    ui::FormsRegistry::Unregister(this);
+    Grd->SetDataSource(nullptr);
+}
+
+QString frmTblData::QueryText(const QString& tableName, qint32 maxCount)
+{
+    const QString top = maxCount > 0 ? QStringLiteral("TOP ") + QString::number(maxCount) + u' ' : QString();
+    return QStringLiteral("SELECT ") + top + QStringLiteral("*\r\nFROM [") + tableName + u']';
+}
+
+void frmTblData::Init(const QString& TblName, qint32 MaxCount, bool Assync)
+{
+    m_async = Assync;
+    Txt->setPlainText(QueryText(TblName, MaxCount));
+    LoadData();
+}
+
+void frmTblData::RefreshData()
+{
+    LoadData();
+}
+
+QString frmTblData::StatusText() const
+{
+    return sbPanel1->text();
+}
+
+void frmTblData::SetStatus(const QString& text)
+{
+    sbPanel1->setText(text);
+}
+
+void frmTblData::ShowRowCount()
+{
+    SetStatus(QString::number(m_Rs->RecordCount()) + QStringLiteral(" objet(s)"));
+}
+
+void frmTblData::LoadData()
+{
+    SetStatus(Selecting);
+    std::unique_ptr<ado::Recordset> rs;
+    int cursorType = ado::Recordset::adOpenStatic;
+    long options = -1;
+    bool countNow = true;
+    if (MDabrix::IsJet4) {
+        rs = adoLib::NewRecordset(ado::Recordset::adUseServer);
+        cursorType = ado::Recordset::adOpenKeyset;
+    } else if (MDabrix::IsHfsql) {
+        rs = std::make_unique<ado::Recordset>();
+        rs->SetCursorLocation(ado::Recordset::adUseClient);
+    } else if (m_async) {
+        rs = adoLib::NewRecordset(ado::Recordset::adUseClient);
+        options = ado::Recordset::adAsyncFetch;
+        countNow = false;
+    } else {
+        rs = adoLib::NewRecordset(ado::Recordset::adUseClient);
+    }
+
+    // The grid keeps showing the previous rows until the new recordset is open.
+    std::unique_ptr<ado::Recordset> previous = std::move(m_Rs);
+    if (previous && previous.get() == Grd->DataSource()) {
+        disconnect(previous.get(), nullptr, this, nullptr);
+        m_shownRs = std::move(previous);
+    }
+    previous.reset();
+    m_Rs = std::move(rs);
+    connect(m_Rs.get(), &ado::Recordset::FetchComplete, this,
+            [this](const QString&, int, ado::Recordset* pRecordset) { OnFetchComplete(pRecordset); });
+    m_Rs->Open(Txt->toPlainText(), MDabrix::Cnx.get(), cursorType, ado::Recordset::adLockOptimistic, options);
+
+    if (countNow)
+        ShowRowCount();
+    Grd->SetDataSource(m_Rs.get());
+    m_shownRs.reset();
+    FormatColumns();
+}
+
+void frmTblData::OnFetchComplete(ado::Recordset* pRecordset)
+{
+    // A fetch of a recordset this window has since replaced is none of its business.
+    if (!m_Rs || pRecordset != m_Rs.get())
+        return;
+    try {
+        ShowRowCount();
+    } catch (...) {
+        ReportOperatorFailure(std::current_exception());
+    }
+}
+
+void frmTblData::FormatColumns()
+{
+    const int columns = Grd->model()->columnCount();
+    for (int i = 0; i < columns; ++i) {
+        Grd->SetAllowSizing(i, true);
+        const ado::Field field = m_Rs->Fields(Grd->DataField(i));
+        if (MConnections::GetFieldTypeCategory(field.Type()) != 0)
+            Grd->SetConvertEmptyCell(i, 1);
+    }
+}
+
+void frmTblData::ExportCsv()
+{
+    if (!m_Rs)
+        throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+    CsvExporter::ExportCsv(this, *m_Rs);
+}
+
+void frmTblData::ReportOperatorFailure(std::exception_ptr failure)
+{
+    ui::FailureReport::Show(this, windowTitle(), ui::Sentence::OperatorAction, failure);
+}
+
+void frmTblData::OnToolbarButton(const QString& key)
+{
+    try {
+        if (key == u"Execute") {
+            ui::BusyCursor busy;
+            LoadData();
+        } else if (key == u"Export") {
+            {
+                ui::BusyCursor busy;
+                ExportCsv();
+            }
+            QMessageBox box(QMessageBox::NoIcon, MDabrix::AppTitle, QStringLiteral("Export terminé avec succès"),
+                            QMessageBox::Ok, this);
+            box.exec();
+        }
+    } catch (...) {
+        ReportOperatorFailure(std::current_exception());
+    }
+}
+
+void frmTblData::OnHeaderClick(int column)
+{
+    try {
+        ui::BusyCursor busy;
+        if (!m_Rs)
+            throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+        const int firstRow = Grd->FirstRow();
+        const int leftCol = Grd->LeftCol();
+        const int position = m_Rs->AbsolutePosition();
+        if (column != m_sortColumn) {
+            m_sortColumn = qint16(column);
+            m_ascending = true;
+        } else {
+            m_ascending = !m_ascending;
+        }
+        m_Rs->SetSort(Grd->DataField(column) + (m_ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+        FormatColumns();
+        if (position >= 0) {
+            m_Rs->SetAbsolutePosition(position);
+            Grd->SetCurrentRecord(position);
+        }
+        Grd->SetFirstRow(firstRow);
+        Grd->SetLeftCol(leftCol);
+    } catch (...) {
+        ReportOperatorFailure(std::current_exception());
+    }
+}
+
+bool frmTblData::KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    if (key == Qt::Key_F5) {
+        try {
+            ui::BusyCursor busy;
+            LoadData();
+        } catch (...) {
+            ReportOperatorFailure(std::current_exception());
+        }
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        CloseWindow();
+        return true;
+    }
+    return false;
+}
+
+void frmTblData::OnSplitterMouseMove(int y, Qt::MouseButtons buttons)
+{
+    if (buttons != Qt::LeftButton)
+        return;
+    try {
+        double position = FromPixels(picSplitter->y()) + FromPixels(y);
+        if (position < SplitterFloor)
+            position = SplitterFloor;
+        m_splitterTop = position;
+        Layout();
+    } catch (...) {
+        ui::FailureReport::Show(this, windowTitle(), ui::Sentence::OperatorAction, std::current_exception());
+    }
+}
+
+bool frmTblData::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget == this || isAncestorOf(widget))) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (KeyDown(key->key(), key->modifiers()))
+                return true;
+        }
+    } else if (watched == picSplitter && event->type() == QEvent::MouseMove) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        OnSplitterMouseMove(int(mouse->position().y()), mouse->buttons());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmTblData::Layout()
+{
+    const double W = FromPixels(width());
+    const double H = FromPixels(height());
+    const double P = m_splitterTop;
+    const double sbHeight = FromPixels(sb->sizeHint().height());
+
+    Tb->setGeometry(0, 0, width(), ToPixels(ToolbarHeight));
+    sb->setGeometry(0, height() - sb->sizeHint().height(), width(), sb->sizeHint().height());
+
+    // Each step on its own: a control whose size comes out negative stays where it was.
+    const double txtTop = FromPixels(Txt->y());
+    const double txtHeight = P - txtTop;
+    if (W >= 0 && txtHeight >= 0)
+        Txt->setGeometry(ui::Twips::Rect(0, txtTop, W, txtHeight));
+    const double splitterHeight = FromPixels(picSplitter->height());
+    if (W >= 0)
+        picSplitter->setGeometry(ui::Twips::Rect(0, P, W, splitterHeight));
+    const double grdHeight = H - (splitterHeight + P) - sbHeight;
+    if (W >= 0 && grdHeight >= 0)
+        Grd->setGeometry(ui::Twips::Rect(0, P + splitterHeight, W, grdHeight));
+}
+
+void frmTblData::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Layout();
+}
+
+void frmTblData::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    try {
+        if (MDabrix::AppSettings)
+            FormPlacement::Instance().RestorePlacement(*MDabrix::AppSettings, *this, PlacementSection);
+    } catch (...) {
+        ui::FailureReport::Show(this, windowTitle(), ui::Sentence::WindowLoading, std::current_exception());
+    }
+}
+
+void frmTblData::CloseWindow()
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+void frmTblData::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    try {
+        QSettings settings = PlatformSettings();
+        settings.setValue(SplitterKey, QString::number(m_splitterTop));
+        settings.sync();
+        if (MDabrix::AppSettings && m_placed)
+            FormPlacement::Instance().SavePlacement(*MDabrix::AppSettings, *this, PlacementSection);
+    } catch (...) {
+        ReportOperatorFailure(std::current_exception());
+    }
+    ui::FormsRegistry::Unregister(this);
+}
+
+void frmTblData::closeEvent(QCloseEvent* event)
+{
+    Unload();
+    event->accept();
+}
