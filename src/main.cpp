@@ -1,6 +1,7 @@
 #include "app/MDabrix.h"
 
 #include <QApplication>
+#include <QWidget>
 
 int main(int argc, char** argv)
 {
