@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -111,8 +112,13 @@ void MDI::Form_Load()
 
 QMdiSubWindow* MDI::AddChild(QWidget* form)
 {
+    const QSize designed = form->size();
     QMdiSubWindow* sub = m_area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Forms lay out their controls by hand and have no size hint: the frame starts at the
+    // form's design size, until a saved placement says otherwise.
+    const QMargins frame = sub->layout() ? sub->layout()->contentsMargins() : QMargins();
+    sub->resize(designed.grownBy(frame));
     sub->setWindowTitle(form->windowTitle());
     connect(form, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
     return sub;
