@@ -5,14 +5,31 @@
 
 class FileOpenDialog;
 
-// Turns a file chosen by the user into a connection string; lives for one browse.
+// Turns a file chosen by the user into a connection string; lives for one browse. The
+// caller primes Directory and FileType with what it saved last time and reads them back.
 class ConnectionManager {
 public:
     QString Directory;
-    qint16 FileType = 1;
-    QString TableName;
+    qint16 FileType = 0;
+
+    // File name of the file last chosen, without its folder.
+    const QString& TableName() const { return m_tableName; }
 
     // Shows the file dialog cdb and builds the connection string of the chosen file;
-    // empty when the user cancels. lIsMain: for the main database (else for an import).
+    // empty when the user cancels, the three values then unchanged. lIsMain: for the main
+    // database (else for an import); it picks the working folder of the text types.
     QString GetCnxStringFromFile(FileOpenDialog* cdb, bool lIsMain);
+
+    // The dialog's filter: description "|" patterns for each file type, in FileType order.
+    static QString Filter();
+
+    // FileType runs from 1 to this; the last one, SQLite, is this platform's own.
+    static constexpr qint16 FileTypeCount = 15;
+
+private:
+    static QString BuildString(qint16 fileType, const QString& path, const QString& folder, const QString& ext,
+                               bool lIsMain);
+    static QString AdvantageString(qint16 fileType, const QString& path, const QString& folder, const QString& ext);
+
+    QString m_tableName;
 };

@@ -4,6 +4,7 @@
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/ConnectionManager.h"
+#include "connections/FileOpenDialog.h"
 #include "connections/MConnections.h"
 #include "ui/FailureReport.h"
 #include "ui/Twips.h"
@@ -23,7 +24,7 @@ const QString Connections = QStringLiteral("Connections");
 const QString EntryConnectionString = QStringLiteral("(Connection string...)");
 const QString EntryFile = QStringLiteral("(Fichier...)");
 constexpr qint16 DefaultFileType = 1;
-constexpr qint16 LastFileType = 14;
+constexpr qint16 LastFileType = ConnectionManager::FileTypeCount;
 
 SettingsStore& Store(const std::unique_ptr<SettingsStore>& store)
 {
@@ -65,6 +66,8 @@ frmChoixDb::frmChoixDb(QWidget* parent) : QDialog(parent)
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setGeometry(Rect(3900, 4320, 1095, 375));
     cmdCancel->setAutoDefault(false);
+
+    cdb = new FileOpenDialog(this);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmChoixDb::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmChoixDb::reject);

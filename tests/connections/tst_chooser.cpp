@@ -4,10 +4,15 @@
 #include "support/ModalAnswerer.h"
 #include "support/TestMain.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 using testsupport::ModalAnswerer;
@@ -32,10 +37,17 @@ private slots:
     void cancelled();
     void damagedFileTypeFallsBack_data();
     void damagedFileTypeFallsBack();
+    void fileChosen_data();
+    void fileChosen();
+    void fileChoiceCancelled_data();
+    void fileChoiceCancelled();
 
 private:
     static void setNamed(const QList<QPair<QString, QString>>& named);
     static QString general(const QString& key);
+    QString file(const QString& relative) const { return QDir(m_files.path()).filePath(relative); }
+
+    QTemporaryDir m_files;
 };
 
 namespace {
@@ -79,10 +91,43 @@ ModalAnswerer::Answer Choose(const QString& entry)
     };
 }
 
+// Answers the file dialog: picks the 1-based file type, types the path, confirms.
+ModalAnswerer::Answer PickFile(int fileType, const QString& path)
+{
+    return [=](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), u"Parcourir"_s);
+        dialog->selectNameFilter(dialog->nameFilters().value(fileType - 1));
+        auto* edit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+        QVERIFY(edit);
+        edit->setText(path);
+        static_cast<QDialog*>(dialog)->accept();
+    };
+}
+
+ModalAnswerer::Answer Login(const QString& user, const QString& password)
+{
+    return [=](QWidget* w) {
+        QCOMPARE(w->objectName(), u"diaLogin"_s);
+        w->findChild<QLineEdit*>(u"txtUserName"_s)->setText(user);
+        w->findChild<QLineEdit*>(u"txtPassword"_s)->setText(password);
+        w->findChild<QPushButton*>(u"cmdOK"_s)->click();
+    };
+}
+
 } // namespace
 
 void TestChooser::initTestCase()
 {
+    QVERIFY(m_files.isValid());
+    for (const QString& name : {u"lite/shop.sqlite"_s, u"ads/t2.dbf"_s, u"text/clients.csv"_s, u"text/orders.csv"_s}) {
+        QVERIFY(QDir().mkpath(QFileInfo(file(name)).path()));
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("id,name\r\n1,a\r\n");
+    }
+    MDabrix::InitWorkFolder();
     MDabrix::AppSettings = std::make_unique<SettingsStore>();
     MDabrix::AppSettings->Open(u"Corvanet"_s, u"Dabrix"_s, false);
     MDabrix::OmbriskSettings = std::make_unique<SettingsStore>();
@@ -302,7 +347,8 @@ void TestChooser::damagedFileTypeFallsBack_data()
     QTest::addColumn<QString>("saved");
     QTest::newRow("valid") << u"14"_s << u"14"_s;
     QTest::newRow("not a number") << u"abc"_s << u"1"_s;
-    QTest::newRow("no such type") << u"15"_s << u"1"_s;
+    QTest::newRow("SQLite, the last type") << u"15"_s << u"15"_s;
+    QTest::newRow("no such type") << u"16"_s << u"1"_s;
     QTest::newRow("beyond 16 bits") << u"70000"_s << u"1"_s;
 }
 
@@ -315,6 +361,115 @@ void TestChooser::damagedFileTypeFallsBack()
     QCOMPARE(Entries(dlg).size(), 2); // the load went through
     dlg.Unload();
     QCOMPARE(general(u"FileType"_s), saved);
+}
+
+void TestChooser::fileChosen_data()
+{
+    QTest::addColumn<int>("fileType");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("login");
+    // {path}, {folder} and {work} stand for the chosen file, its folder, the working folder.
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("SQLite") << 15 << u"lite/shop.sqlite"_s << false << u"Provider=SQLite;Data Source={path};"_s;
+    QTest::newRow("Advantage, with login") << 4 << u"ads/t2.dbf"_s << true
+        << u"Provider=Advantage OLE DB Provider;\nData Source={folder};\nUser ID=adssys; Password=s3cret;\n"
+           "Advantage Table Type=ADS_CDX;\nAdvantage Server Type=ADS_LOCAL_SERVER;\nSecurityMode=ADS_IGNORERIGHTS;\n"
+           "TrimTrailingSpaces=TRUE;\nOLE DB Services=-2"_s;
+    QTest::newRow("text, comma") << 13 << u"text/clients.csv"_s << false
+        << u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source={work};Extended Properties=\"Text\";OLE DB Services=-2;"_s;
+}
+
+void TestChooser::fileChosen()
+{
+    QFETCH(int, fileType);
+    QFETCH(QString, chosen);
+    QFETCH(bool, login);
+    QFETCH(QString, expected);
+    const QString path = file(chosen);
+    const QString work = QDir(MDabrix::WorkFolder).filePath(u"Main"_s);
+    QDir(work).removeRecursively();
+    setNamed({{u"Compta"_s, u"DSN=compta"_s}});
+
+    QList<ModalAnswerer::Answer> answers{Choose(FileEntry), PickFile(fileType, path)};
+    if (login)
+        answers << Login(u"adssys"_s, u"s3cret"_s);
+    frmChoixDb dlg;
+    ModalAnswerer answerer(answers);
+    QCOMPARE(Exec(dlg), int(QDialog::Accepted));
+    QVERIFY(answerer.done());
+    QVERIFY(dlg.OK());
+    const QString folder = QFileInfo(path).path();
+    QCOMPARE(dlg.ConnectString(),
+             expected.replace(u"{path}"_s, path).replace(u"{folder}"_s, folder).replace(u"{work}"_s, work));
+    // The chooser prepares text files for the main database, never in the import folder.
+    QCOMPARE(QFile::exists(QDir(work).filePath(u"Schema.ini"_s)), fileType == 13);
+    QVERIFY(!QFileInfo::exists(QDir(MDabrix::WorkFolder).filePath(u"Import"_s)));
+
+    dlg.Unload();
+    QCOMPARE(general(u"Directory"_s), folder);
+    QCOMPARE(general(u"FileType"_s), QString::number(fileType));
+    QCOMPARE(general(u"LastDatabase"_s), FileEntry);
+
+    // The next visit offers the entry, the folder and the type again.
+    frmChoixDb next;
+    QCOMPARE(Selected(next), FileEntry);
+    QString offeredFolder;
+    QString offeredFilter;
+    ModalAnswerer again({Choose(FileEntry),
+                         [&](QWidget* w) {
+                             auto* dialog = qobject_cast<QFileDialog*>(w);
+                             QVERIFY(dialog);
+                             offeredFolder = dialog->directory().absolutePath();
+                             offeredFilter = dialog->selectedNameFilter();
+                             dialog->reject();
+                         },
+                         ModalAnswerer::Button(u"cmdCancel"_s)});
+    QCOMPARE(Exec(next), int(QDialog::Rejected));
+    QVERIFY(again.done());
+    QCOMPARE(offeredFolder, folder);
+    QVERIFY2(offeredFilter.startsWith(fileType == 15 ? u"Base de données SQLite"_s
+                                      : fileType == 4 ? u"Fichiers Advantage ADS_CDX"_s
+                                                      : u"Fichiers Texte (séparateur : virgule)"_s),
+             qPrintable(offeredFilter));
+    next.Unload();
+}
+
+void TestChooser::fileChoiceCancelled_data()
+{
+    QTest::addColumn<bool>("atLogin");
+    QTest::newRow("file dialog cancelled") << false;
+    QTest::newRow("login cancelled") << true;
+}
+
+void TestChooser::fileChoiceCancelled()
+{
+    QFETCH(bool, atLogin);
+    setNamed({{u"Compta"_s, u"DSN=compta"_s}});
+    MDabrix::AppSettings->WriteValue(u"General"_s, u"Directory"_s, file(u"text"_s), 1);
+    MDabrix::AppSettings->WriteValue(u"General"_s, u"FileType"_s, 13, 4);
+    MDabrix::AppSettings->WriteValue(u"General"_s, u"LastDatabase"_s, u"Compta"_s, 1);
+
+    QList<ModalAnswerer::Answer> answers{Choose(FileEntry)};
+    if (atLogin)
+        answers << PickFile(7, file(u"ads/t2.dbf"_s)) << ModalAnswerer::Button(u"cmdCancel"_s);
+    else
+        answers << ModalAnswerer::Reject();
+    // The chooser stays open after either cancel: only this answer closes it.
+    answers << ModalAnswerer::Button(u"cmdCancel"_s);
+
+    frmChoixDb dlg;
+    ModalAnswerer answerer(answers);
+    QCOMPARE(Exec(dlg), int(QDialog::Rejected));
+    QVERIFY(answerer.done());
+    QVERIFY(!dlg.OK());
+    QCOMPARE(dlg.ConnectString(), QString());
+
+    QSettings(u"Corvanet"_s, u"Dabrix"_s).clear();
+    dlg.Unload();
+    // What the file dialog last confirmed is kept even though the login was refused.
+    QCOMPARE(general(u"Directory"_s), atLogin ? file(u"ads"_s) : file(u"text"_s));
+    QCOMPARE(general(u"FileType"_s), atLogin ? u"7"_s : u"13"_s);
+    QCOMPARE(general(u"LastDatabase"_s), u"Compta"_s);
 }
 
 DABRIX_TEST_MAIN(TestChooser)
