@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -117,8 +116,7 @@ QMdiSubWindow* MDI::AddChild(QWidget* form)
     sub->setAttribute(Qt::WA_DeleteOnClose);
     // Forms lay out their controls by hand and have no size hint: the frame starts at the
     // form's design size, until a saved placement says otherwise.
-    const QMargins frame = sub->layout() ? sub->layout()->contentsMargins() : QMargins();
-    sub->resize(designed.grownBy(frame));
+    sub->resize(designed.grownBy(sub->contentsMargins()));
     sub->setWindowTitle(form->windowTitle());
     connect(form, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
     return sub;

@@ -119,6 +119,11 @@ void TestMdi::showsTableListOnLoad()
     auto* sub = qobject_cast<QMdiSubWindow*>(main->findChild<QWidget*>(u"frmDbTables"_s)->parentWidget());
     QVERIFY(sub);
     QCOMPARE(sub->windowTitle(), u"Tables"_s);
+    // With nothing saved the list opens at its design size, and that is what gets saved.
+    QTest::qWait(20);
+    QWidget* form = sub->widget();
+    QVERIFY2(form->width() >= 380 && form->height() >= 250, qPrintable(u"%1x%2"_s.arg(form->width()).arg(form->height())));
+    QVERIFY(MDabrix::AppSettings->ReadValue(u"Forms\\frmDbTables"_s, u"Height"_s, 0).toInt() >= 3750);
 
     // Closing the table list clears the check mark.
     sub->close();
