@@ -122,6 +122,14 @@ QMdiSubWindow* MDI::AddChild(QWidget* form)
     return sub;
 }
 
+void MDI::Host(QWidget* form)
+{
+    if (MDI* main = Instance())
+        main->AddChild(form);
+    else
+        form->setAttribute(Qt::WA_DeleteOnClose);
+}
+
 void MDI::ShowChild(QWidget* form)
 {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) {

@@ -20,6 +20,9 @@ public:
     static QString Caption();
     // Wraps form in a subwindow of the area; the subwindow's caption follows the form's title.
     QMdiSubWindow* AddChild(QWidget* form);
+    // A new child window's home: a subwindow of the live main window, else a top-level
+    // window of its own; either way it is deleted when it closes.
+    static void Host(QWidget* form);
     // Shows a form, bringing its subwindow (or the form itself when it has none) forward.
     void ShowChild(QWidget* form);
     // Unloads every child window.

@@ -55,12 +55,8 @@ frmDbTables::frmDbTables(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Tables"));
     BuildControls();
     resize(ui::Twips::ToPixels(5700), ui::Twips::ToPixels(3750));
-    if (!parent) {
-        if (MDI* main = MDI::Instance())
-            main->AddChild(this);
-        else
-            setAttribute(Qt::WA_DeleteOnClose);
-    }
+    if (!parent)
+        MDI::Host(this);
     Form_Load();
 }
 
@@ -211,13 +207,11 @@ void frmDbTables::OpenTable(const QString& TblName)
         window->Init(TblName, maxCount, assync);
         ui::BusyCursor::RestoreAll();
         frmTblData* shown = window.release();
-        if (MDI* main = MDI::Instance()) {
-            main->AddChild(shown);
+        MDI::Host(shown);
+        if (MDI* main = MDI::Instance())
             main->ShowChild(shown);
-        } else {
-            shown->setAttribute(Qt::WA_DeleteOnClose);
+        else
             shown->show();
-        }
     } catch (...) {
         ActionFailed(std::current_exception());
     }

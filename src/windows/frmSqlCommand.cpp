@@ -39,12 +39,8 @@ frmSqlCommand::frmSqlCommand(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Commande Sql"));
     BuildControls();
     resize(ui::Twips::ToPixels(6132), ui::Twips::ToPixels(3132));
-    if (!parent) {
-        if (MDI* main = MDI::Instance())
-            main->AddChild(this);
-        else
-            setAttribute(Qt::WA_DeleteOnClose);
-    }
+    if (!parent)
+        MDI::Host(this);
     Form_Load();
 }
 

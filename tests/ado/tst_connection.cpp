@@ -1,7 +1,7 @@
 #include "support/OdbcTestDriver.h"
 #include "support/TestMain.h"
 
-#include "DbFixture.h"
+#include "support/TestDatabase.h"
 #include "ado/AdoError.h"
 #include "ado/Backend.h"
 #include "ado/Catalog.h"
@@ -153,7 +153,7 @@ private slots:
         if (kind == QLatin1String("odbc")) {
             cs = testsupport::OdbcTestDriver::ConnectionString(NewSqliteFile(QStringLiteral("odbc.sqlite")));
         } else {
-            DbFixture db;
+            testsupport::TestDatabase db;
             QVERIFY2(db.Create(kind, QStringLiteral("tst_cnx_execute")), qPrintable(db.error));
             cs = db.connectionString;
         }

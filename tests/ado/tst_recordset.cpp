@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "DbFixture.h"
+#include "support/TestDatabase.h"
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/Connection.h"
@@ -18,7 +18,7 @@ class TestRecordset : public QObject {
     Q_OBJECT
 
 private:
-    DbFixture m_db;
+    testsupport::TestDatabase m_db;
     std::unique_ptr<Connection> m_cnx;
 
     void addKinds()

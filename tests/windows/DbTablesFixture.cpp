@@ -5,7 +5,7 @@
 #include "app/MDI.h"
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
-#include "support/PgTestServer.h"
+#include "support/TestDatabase.h"
 #include "ui/FormsRegistry.h"
 
 #include <QApplication>
@@ -30,21 +30,12 @@ bool DbTablesFixture::Open(const QString& wanted, const QString& name, const QSt
     kind = wanted;
     InitAppState();
     MDabrix::CloseDatabase();
-    if (kind == u"postgres") {
-        if (!testsupport::PgTestServer::CreateDatabase(name.toLower(), &error))
-            return false;
-        connectionString = testsupport::PgTestServer::ConnectionString(name.toLower());
-    } else {
-        const QString file = QDir::temp().filePath(name + QStringLiteral(".sqlite"));
-        QFile::remove(file);
-        QFile f(file);
-        if (!f.open(QIODevice::WriteOnly)) {
-            error = f.errorString();
-            return false;
-        }
-        f.close();
-        connectionString = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    testsupport::TestDatabase db;
+    if (!db.Create(kind, name)) {
+        error = db.error;
+        return false;
     }
+    connectionString = db.connectionString;
     try {
         MDabrix::Cnx = std::make_unique<ado::Connection>();
         MDabrix::Cnx->SetCommandTimeout(900);

@@ -4,7 +4,7 @@
 #include "ado/Recordset.h"
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
-#include "support/PgTestServer.h"
+#include "support/TestDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,21 +12,12 @@
 bool WinFixture::Open(const QString& wanted, const QString& name)
 {
     kind = wanted;
-    if (IsPostgres()) {
-        if (!testsupport::PgTestServer::CreateDatabase(name.toLower(), &error))
-            return false;
-        connectionString = testsupport::PgTestServer::ConnectionString(name.toLower());
-    } else {
-        const QString file = QDir::temp().filePath(name + QStringLiteral(".sqlite"));
-        QFile::remove(file);
-        QFile f(file);
-        if (!f.open(QIODevice::WriteOnly)) {
-            error = f.errorString();
-            return false;
-        }
-        f.close();
-        connectionString = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    testsupport::TestDatabase db;
+    if (!db.Create(kind, name)) {
+        error = db.error;
+        return false;
     }
+    connectionString = db.connectionString;
     MDabrix::AppTitle = QStringLiteral("Dabrix");
     if (!MDabrix::AppSettings) {
         MDabrix::AppSettings = std::make_unique<SettingsStore>();

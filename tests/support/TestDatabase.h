@@ -3,7 +3,9 @@
 #include <QString>
 
 // A fresh database of the wanted kind ("sqlite" or "postgres") for one test function.
-struct DbFixture {
+namespace testsupport {
+
+struct TestDatabase {
     QString kind;
     QString connectionString;
     QString error;
@@ -12,3 +14,5 @@ struct DbFixture {
     bool Create(const QString& kind, const QString& name);
     bool IsPostgres() const { return kind == QLatin1String("postgres"); }
 };
+
+} // namespace testsupport

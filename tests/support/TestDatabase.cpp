@@ -1,18 +1,20 @@
-#include "DbFixture.h"
+#include "TestDatabase.h"
 
-#include "support/PgTestServer.h"
+#include "PgTestServer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 
-bool DbFixture::Create(const QString& wanted, const QString& name)
+namespace testsupport {
+
+bool TestDatabase::Create(const QString& wanted, const QString& name)
 {
     kind = wanted;
     if (IsPostgres()) {
-        if (!testsupport::PgTestServer::CreateDatabase(name.toLower(), &error))
+        if (!PgTestServer::CreateDatabase(name.toLower(), &error))
             return false;
-        connectionString = testsupport::PgTestServer::ConnectionString(name.toLower());
+        connectionString = PgTestServer::ConnectionString(name.toLower());
         return true;
     }
     const QString file = QDir::temp().filePath(name + QStringLiteral(".sqlite"));
@@ -27,3 +29,5 @@ bool DbFixture::Create(const QString& wanted, const QString& name)
     connectionString = QStringLiteral("Provider=SQLite;Data Source=") + file;
     return true;
 }
+
+} // namespace testsupport
