@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ado/fileengine/FileTable.h"
+#include "ado/fileengine/text/TextColumn.h"
+#include "ado/fileengine/text/TextFileLayout.h"
+#include "ado/fileengine/text/TextValueCodec.h"
+
+#include <QDateTime>
+#include <QFile>
+
+namespace ado {
+
+class CsvReader;
+
+// One delimited text file as a table: columns from the header line, the Schema.ini
+// definitions and the scanned rows; rows read in file order (row id = record number);
+// INSERT appends a record; UPDATE and DELETE are refused as the text driver refuses them.
+class TextTable : public FileTable {
+public:
+    // Reads the header and the rows to scan; throws AdoError naming the file.
+    TextTable(QString path, TextFileLayout layout);
+
+    QVector<FileColumn> Columns() const override;
+    std::unique_ptr<FileTableCursor> Scan() override;
+    QString ReadOnlyReason() const override;
+    qint64 Insert(const QVector<QVariant>& values) override;
+    void Update(qint64 rowId, const QVector<QVariant>& values) override;
+    void Delete(qint64 rowId) override;
+
+    const QVector<TextColumn>& TextColumns() const { return m_columns; }
+    const TextValueCodec& Values() const { return m_values; }
+    // Opens the file and a reader positioned after the header line.
+    std::unique_ptr<CsvReader> OpenReader(QFile& file) const;
+
+private:
+    void Describe();
+    // Reads the whole file (so that a broken quote is found before anything is appended)
+    // unless it is unchanged since the last check; gives the record count.
+    qint64 CheckedRowCount();
+    QString FileName() const;
+
+    QString m_path;
+    TextFileLayout m_layout;
+    QByteArray m_codec; // after the byte-order mark
+    QVector<TextColumn> m_columns;
+    TextValueCodec m_values;
+    qint64 m_checkedSize = -1;
+    QDateTime m_checkedTime;
+    qint64 m_rowCount = 0;
+};
+
+} // namespace ado
