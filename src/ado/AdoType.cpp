@@ -166,17 +166,54 @@ bool IsBinary(int type)
 
 namespace {
 
+// Reads the digits of s[from, from + count); -1 when any is not a digit.
+int Digits(const QString& s, int from, int count)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// "yyyy-MM-dd", then optionally " HH:mm[:ss[.zzz]]" or with "T": the forms databases store.
+// Hand-parsed, because date columns are read a million times in a big table.
 QDateTime parseDateTime(const QString& s)
 {
-    static const char* const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
-                                          "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"};
-    for (const char* f : formats) {
-        QDateTime dt = QDateTime::fromString(s, QString::fromLatin1(f));
-        if (dt.isValid())
-            return dt;
+    const int n = int(s.size());
+    if (n < 10 || s[4] != u'-' || s[7] != u'-')
+        return QDateTime::fromString(s, Qt::ISODateWithMs);
+    const QDate date(Digits(s, 0, 4), Digits(s, 5, 2), Digits(s, 8, 2));
+    if (!date.isValid())
+        return {};
+    if (n == 10)
+        return QDateTime(date, QTime(0, 0));
+    if ((s[10] != u' ' && s[10] != u'T') || n < 16 || s[13] != u':')
+        return QDateTime::fromString(s, Qt::ISODateWithMs);
+    int second = 0;
+    int msec = 0;
+    if (n >= 19) {
+        if (s[16] != u':')
+            return {};
+        second = Digits(s, 17, 2);
+        if (n > 19) {
+            if (s[19] != u'.' && s[19] != u',')
+                return QDateTime::fromString(s, Qt::ISODateWithMs);
+            const int digits = qMin(3, n - 20);
+            msec = Digits(s, 20, digits);
+            for (int i = digits; i < 3; ++i)
+                msec *= 10;
+        }
+    } else if (n != 16) {
+        return {};
     }
-    QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
-    return dt;
+    const QTime time(Digits(s, 11, 2), Digits(s, 14, 2), second, msec);
+    if (!time.isValid())
+        return {};
+    return QDateTime(date, time);
 }
 
 QTime parseTime(const QString& s)
@@ -248,7 +285,12 @@ QVariant Normalize(const QVariant& value, int type)
             const QDateTime dt = value.toDateTime();
             return dt.time() == QTime(0, 0) ? QVariant(dt.date()) : QVariant(dt);
         }
-        const QDateTime dt = parseDateTime(value.toString().trimmed());
+        const QString text = value.toString().trimmed();
+        if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
+            const QDate d(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2));
+            return d.isValid() ? QVariant(d) : value;
+        }
+        const QDateTime dt = parseDateTime(text);
         if (!dt.isValid())
             return value;
         return dt.time() == QTime(0, 0) ? QVariant(dt.date()) : QVariant(dt);

@@ -1,0 +1,84 @@
+#include "support/TestMain.h"
+
+#include "ado/AdoError.h"
+#include "ado/AdoType.h"
+
+#include <QDate>
+#include <QDateTime>
+
+using namespace ado;
+
+class TestAdoType : public QObject {
+    Q_OBJECT
+
+private slots:
+    void declaredTypes_data()
+    {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<int>("code");
+        QTest::newRow("varchar") << "VARCHAR(40)" << int(AdoType::VarWChar);
+        QTest::newRow("text") << "TEXT" << int(AdoType::LongVarWChar);
+        QTest::newRow("char") << "CHAR(3)" << int(AdoType::WChar);
+        QTest::newRow("numeric") << "NUMERIC(10,2)" << int(AdoType::Numeric);
+        QTest::newRow("int8") << "int8" << int(AdoType::BigInt);
+        QTest::newRow("timestamp") << "timestamp without time zone" << int(AdoType::DBTimeStamp);
+        QTest::newRow("date") << "DATE" << int(AdoType::DBDate);
+        QTest::newRow("bool") << "BOOLEAN" << int(AdoType::Boolean);
+        QTest::newRow("blob") << "BLOB" << int(AdoType::LongVarBinary);
+        QTest::newRow("uuid") << "uuid" << int(AdoType::Guid);
+        QTest::newRow("affinity int") << "UNSIGNED MEDIUMINT" << int(AdoType::Integer);
+        QTest::newRow("none") << "" << int(AdoType::VarWChar);
+    }
+    void declaredTypes()
+    {
+        QFETCH(QString, declared);
+        QFETCH(int, code);
+        QCOMPARE(AdoType::FromDeclaredType(declared), code);
+    }
+
+    void normalizesStoredText_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("date") << QVariant("2024-02-29") << int(AdoType::DBDate) << QVariant(QDate(2024, 2, 29));
+        QTest::newRow("no such day") << QVariant("2023-02-29") << int(AdoType::DBDate) << QVariant("2023-02-29");
+        QTest::newRow("date with midnight") << QVariant("2024-01-05 00:00:00") << int(AdoType::DBDate) << QVariant(QDate(2024, 1, 5));
+        QTest::newRow("timestamp") << QVariant("2024-01-05 13:45:07") << int(AdoType::DBTimeStamp)
+                                   << QVariant(QDateTime(QDate(2024, 1, 5), QTime(13, 45, 7)));
+        QTest::newRow("timestamp T ms") << QVariant("2024-01-05T13:45:07.25") << int(AdoType::DBTimeStamp)
+                                        << QVariant(QDateTime(QDate(2024, 1, 5), QTime(13, 45, 7, 250)));
+        QTest::newRow("timestamp no seconds") << QVariant("2024-01-05 13:45") << int(AdoType::DBTimeStamp)
+                                              << QVariant(QDateTime(QDate(2024, 1, 5), QTime(13, 45)));
+        QTest::newRow("bad hour") << QVariant("2024-01-05 25:00:00") << int(AdoType::DBTimeStamp) << QVariant("2024-01-05 25:00:00");
+        QTest::newRow("not a date") << QVariant("soon") << int(AdoType::DBDate) << QVariant("soon");
+        QTest::newRow("integer text") << QVariant("42") << int(AdoType::Integer) << QVariant(qlonglong(42));
+        QTest::newRow("real in integer column") << QVariant(2.5) << int(AdoType::Integer) << QVariant(2.5);
+        QTest::newRow("bool text") << QVariant("t") << int(AdoType::Boolean) << QVariant(true);
+        QTest::newRow("null") << QVariant() << int(AdoType::Integer) << QVariant();
+    }
+    void normalizesStoredText()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, type);
+        QFETCH(QVariant, expected);
+        const QVariant got = AdoType::Normalize(stored, type);
+        QCOMPARE(got.metaType(), expected.metaType());
+        QCOMPARE(got, expected);
+    }
+
+    void coercionRefusesMismatches()
+    {
+        QCOMPARE(AdoType::Coerce(QStringLiteral(" 12 "), AdoType::Integer), QVariant(qlonglong(12)));
+        QCOMPARE(AdoType::Coerce(QStringLiteral("1.5"), AdoType::Double), QVariant(1.5));
+        // An empty cell is no number: the grid turns it into Null before it gets here.
+        QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral(""), AdoType::Integer));
+        QVERIFY(!AdoType::Coerce(QVariant(), AdoType::Integer).isValid());
+        QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("12abc"), AdoType::Integer));
+        QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("maybe"), AdoType::Boolean));
+        QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("31/31/2024"), AdoType::DBDate));
+    }
+};
+
+DABRIX_TEST_MAIN(TestAdoType)
+#include "tst_adotype.moc"
