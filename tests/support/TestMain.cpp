@@ -32,7 +32,10 @@ void PrepareApplication(QApplication& app)
 
 QString FixturePath(const QString& relative)
 {
-    return QStringLiteral(DABRIX_FIXTURES_DIR "/") + relative;
+    // The sample files live beside the project (../shared); DABRIX_FIXTURES points elsewhere.
+    const QString root = qEnvironmentVariableIsEmpty("DABRIX_FIXTURES") ? QStringLiteral(DABRIX_FIXTURES_DIR)
+                                                                       : qEnvironmentVariable("DABRIX_FIXTURES");
+    return root + u'/' + relative;
 }
 
 } // namespace testsupport
