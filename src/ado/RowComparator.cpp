@@ -66,7 +66,8 @@ SortValue Reduce(const QVariant& v)
         break;
     default:
         s.rank = 3;
-        s.text = v.toString();
+        // Folded once here, so that comparing is a plain compare.
+        s.text = v.toString().toCaseFolded();
         break;
     }
     return s;
@@ -86,7 +87,7 @@ int CompareReduced(const SortValue& a, const SortValue& b)
     case 2:
         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case 3: {
-        const int c = a.text.compare(b.text, Qt::CaseInsensitive);
+        const int c = a.text.compare(b.text);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     default: {

@@ -20,11 +20,17 @@ QString DoubleText(const QLocale& locale, double d)
 
 QString ShortDate(const QLocale& locale, QDate date)
 {
-    // A two-digit year would lose the century in the grid and in the export.
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return locale.toString(date, format);
+    // Worked out once per locale: an export formats a million dates.
+    static QLocale cachedLocale;
+    static QString cachedFormat;
+    if (cachedFormat.isEmpty() || !(locale == cachedLocale)) {
+        // A two-digit year would lose the century in the grid and in the export.
+        cachedFormat = locale.dateFormat(QLocale::ShortFormat);
+        if (!cachedFormat.contains(QStringLiteral("yyyy")))
+            cachedFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+        cachedLocale = locale;
+    }
+    return locale.toString(date, cachedFormat);
 }
 
 bool SameValue(const QVariant& before, const QVariant& after)
