@@ -6,7 +6,7 @@
 #include "ado/Connection.h"
 #include "ado/RowComparator.h"
 #include "ado/RowWriter.h"
-#include "ado/SelectAnalysis.h"
+#include "ado/BaseTableResolver.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -124,7 +124,7 @@ void Recordset::Load(bool asynchronous)
     try {
         m_cursor = session->Query(session->Translate(m_source));
         m_store->columns = m_cursor->Columns();
-        DescribeSource(m_store->columns);
+        BaseTableResolver::Resolve(*m_store, m_source, *session);
         m_open = true;
         m_fetchSession = session;
         m_silent = true;
@@ -149,73 +149,6 @@ void Recordset::Load(bool asynchronous)
         throw;
     }
     emit modelReset();
-}
-
-void Recordset::DescribeSource(const QVector<ColumnInfo>& columns)
-{
-    RecordStore& store = *m_store;
-    store.location = RowLocation::ReadOnly;
-    const SelectAnalysis analysis = SelectAnalysis::Analyze(m_source);
-    if (!analysis.singleTable) {
-        store.readOnlyReason = QStringLiteral("The source does not read a single table.");
-        return;
-    }
-    Backend& backend = *Session();
-    const QString table = analysis.schema.isEmpty() ? analysis.table : analysis.schema + u'.' + analysis.table;
-    QVector<ColumnInfo> tableColumns;
-    try {
-        tableColumns = backend.TableColumns(table);
-    } catch (const AdoError&) {
-    }
-    if (tableColumns.isEmpty()) {
-        store.readOnlyReason = QStringLiteral("The table %1 cannot be found.").arg(table);
-        return;
-    }
-    bool anyBase = false;
-    for (int i = 0; i < columns.size(); ++i) {
-        QString wanted;
-        if (analysis.selectsAll)
-            wanted = columns[i].name;
-        else if (i < analysis.columns.size() && analysis.columnIsPlain.value(i))
-            wanted = analysis.columns[i];
-        for (const ColumnInfo& t : tableColumns) {
-            if (!wanted.isEmpty() && t.name.compare(wanted, Qt::CaseInsensitive) == 0) {
-                store.columns[i].baseColumn = t.name;
-                store.columns[i].autoIncrement = store.columns[i].autoIncrement || t.autoIncrement;
-                anyBase = true;
-                break;
-            }
-        }
-    }
-    if (!anyBase) {
-        store.readOnlyReason = QStringLiteral("No column of the table %1 is selected.").arg(table);
-        return;
-    }
-    store.baseTable = analysis.table;
-    store.baseSchema = analysis.schema;
-
-    QStringList key;
-    try {
-        key = backend.PrimaryKey(table);
-    } catch (const AdoError&) {
-    }
-    QVector<int> keyColumns;
-    for (const QString& k : key) {
-        for (int i = 0; i < columns.size(); ++i) {
-            if (store.columns[i].baseColumn.compare(k, Qt::CaseInsensitive) == 0) {
-                keyColumns << i;
-                break;
-            }
-        }
-    }
-    if (!key.isEmpty() && keyColumns.size() == key.size()) {
-        store.location = RowLocation::Key;
-        store.keyColumns = keyColumns;
-    } else if (!backend.RowIdColumn().isEmpty()) {
-        store.location = RowLocation::RowId;
-    } else {
-        store.location = RowLocation::AllColumns;
-    }
 }
 
 bool Recordset::FetchSome(int maxRows, int budgetMs)

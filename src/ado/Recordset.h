@@ -103,7 +103,6 @@ private:
     int ColumnIndex(const QString& name) const;
     void Load(bool asynchronous);
     std::shared_ptr<Backend> Session() const;
-    void DescribeSource(const QVector<ColumnInfo>& columns);
     bool FetchSome(int maxRows, int budgetMs);
     void OnFetchTimer();
     void EndFetch(const QString& error);
