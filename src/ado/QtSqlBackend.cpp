@@ -16,16 +16,9 @@ namespace ado {
 
 namespace {
 
-// The ADO number that best describes a driver's failure text.
 long NumberFor(const QSqlError& e)
 {
-    const QString text = e.databaseText().toLower() + u' ' + e.driverText().toLower();
-    if (text.contains(u"no such table") || (text.contains(u"relation") && text.contains(u"does not exist"))
-        || text.contains(u"table not found") || text.contains(u"no such view"))
-        return err::TableNotFound;
-    if (text.contains(u"syntax error") || text.contains(u"incomplete input") || text.contains(u"unrecognized token"))
-        return err::SyntaxError;
-    return err::Unspecified;
+    return QtSqlBackend::NumberForMessage(e.databaseText() + u' ' + e.driverText());
 }
 
 QString DescriptionOf(const QSqlError& e)
@@ -39,6 +32,17 @@ QString DescriptionOf(const QSqlError& e)
 }
 
 } // namespace
+
+long QtSqlBackend::NumberForMessage(const QString& message)
+{
+    const QString text = message.toLower();
+    if (text.contains(u"no such table") || (text.contains(u"relation") && text.contains(u"does not exist"))
+        || text.contains(u"table not found") || text.contains(u"no such view"))
+        return err::TableNotFound;
+    if (text.contains(u"syntax error") || text.contains(u"incomplete input") || text.contains(u"unrecognized token"))
+        return err::SyntaxError;
+    return err::Unspecified;
+}
 
 QtSqlBackend::QtSqlBackend(const QString& driver)
     : m_connectionName(QStringLiteral("dabrix-") + QUuid::createUuid().toString(QUuid::WithoutBraces))

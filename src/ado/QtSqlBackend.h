@@ -25,6 +25,8 @@ public:
     void Rollback() override;
 
     QSqlDatabase& Database() { return m_db; }
+    // The ADO number that best describes a failure text of the database.
+    static long NumberForMessage(const QString& message);
 
 protected:
     // Opens a connection of that Qt driver under a name of its own.

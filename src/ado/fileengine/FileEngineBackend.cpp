@@ -16,11 +16,7 @@ namespace ado {
 FileEngineBackend::FileEngineBackend(const QString& provider, std::unique_ptr<FileFormat> format)
     : SqliteBackend(InMemory{}), m_provider(provider), m_format(std::move(format))
 {
-    const QVariant handle = m_db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw AdoError(err::Unspecified, QStringLiteral("The SQLite driver gives no handle for the file engine."));
-    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
-    VirtualTableModule::Register(db, m_format.get(), &m_lastError);
+    VirtualTableModule::Register(Handle(), m_format.get(), &m_lastError);
     CreateTables();
 }
 

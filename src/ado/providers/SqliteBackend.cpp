@@ -3,10 +3,12 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/ConnectionString.h"
+#include "ado/providers/SqliteCursor.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -79,6 +81,22 @@ QVector<ColumnInfo> SqliteBackend::DescribeColumns(const QSqlQuery& query) const
             columns[i].definedSize = decl.mid(paren + 1).section(u',', 0, 0).remove(u')').trimmed().toInt();
     }
     return columns;
+}
+
+sqlite3* SqliteBackend::Handle() const
+{
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw AdoError(err::Unspecified, QStringLiteral("The SQLite driver gives no handle."));
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+std::unique_ptr<RowCursor> SqliteBackend::Query(const QString& sql, const QVariantList& params)
+{
+    // Bound parameters (INSERT ... RETURNING) are rare and small: Qt binds them.
+    if (!params.isEmpty())
+        return QtSqlBackend::Query(sql, params);
+    return std::make_unique<SqliteCursor>(Handle(), sql);
 }
 
 QVariant SqliteBackend::ToStorage(const QVariant& value) const

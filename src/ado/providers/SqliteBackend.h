@@ -2,6 +2,8 @@
 
 #include "ado/QtSqlBackend.h"
 
+struct sqlite3;
+
 namespace ado {
 
 class ConnectionString;
@@ -16,6 +18,7 @@ public:
     QString RowIdColumn() const override { return QStringLiteral("rowid"); }
     bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
+    std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
 
 protected:
     // For engines that live in a database of their own (":memory:").
@@ -25,6 +28,8 @@ protected:
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
     bool CanStream() const override { return true; }
     QVariant ToStorage(const QVariant& value) const override;
+    // The connection's own handle, shared with QSQLITE.
+    sqlite3* Handle() const;
 };
 
 } // namespace ado

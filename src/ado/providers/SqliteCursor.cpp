@@ -1,0 +1,112 @@
+#include "ado/providers/SqliteCursor.h"
+
+#include "ado/AdoError.h"
+#include "ado/AdoType.h"
+#include "ado/QtSqlBackend.h"
+
+#include <sqlite3.h>
+
+namespace ado {
+
+namespace {
+
+// What a value column without a declared type holds, judged from its first row.
+int TypeOfValue(int storage)
+{
+    switch (storage) {
+    case SQLITE_INTEGER: return AdoType::BigInt;
+    case SQLITE_FLOAT: return AdoType::Double;
+    case SQLITE_BLOB: return AdoType::LongVarBinary;
+    default: return AdoType::VarWChar;
+    }
+}
+
+} // namespace
+
+SqliteCursor::SqliteCursor(sqlite3* db, const QString& sql) : m_db(db), m_sql(sql)
+{
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK || !m_stmt)
+        Fail();
+    const int count = sqlite3_column_count(m_stmt);
+    if (count == 0) {
+        Finish();
+        throw AdoError(err::Unspecified, QStringLiteral("The statement returns no rows."), sql);
+    }
+    m_pending = sqlite3_step(m_stmt);
+    if (m_pending != SQLITE_ROW && m_pending != SQLITE_DONE)
+        Fail();
+    m_columns.resize(count);
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo& c = m_columns[i];
+        c.name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+        if (const char* declared = sqlite3_column_decltype(m_stmt, i)) {
+            const QString decl = QString::fromUtf8(declared);
+            c.type = AdoType::FromDeclaredType(decl);
+            const qsizetype paren = decl.indexOf(u'(');
+            if (paren >= 0)
+                c.definedSize = decl.mid(paren + 1).section(u',', 0, 0).remove(u')').trimmed().toInt();
+        } else {
+            c.type = m_pending == SQLITE_ROW ? TypeOfValue(sqlite3_column_type(m_stmt, i)) : AdoType::VarWChar;
+        }
+    }
+}
+
+SqliteCursor::~SqliteCursor()
+{
+    Finish();
+}
+
+void SqliteCursor::Finish()
+{
+    if (m_stmt) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+void SqliteCursor::Fail() const
+{
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const_cast<SqliteCursor*>(this)->Finish();
+    throw AdoError(QtSqlBackend::NumberForMessage(message), message, m_sql);
+}
+
+bool SqliteCursor::Next(QVector<QVariant>& row)
+{
+    if (!m_stmt)
+        return false;
+    const int rc = m_pending != 0 ? m_pending : sqlite3_step(m_stmt);
+    m_pending = 0;
+    if (rc == SQLITE_DONE) {
+        Finish();
+        return false;
+    }
+    if (rc != SQLITE_ROW)
+        Fail();
+    const int n = int(m_columns.size());
+    row.resize(n);
+    for (int i = 0; i < n; ++i) {
+        QVariant v;
+        switch (sqlite3_column_type(m_stmt, i)) {
+        case SQLITE_INTEGER:
+            v = qint64(sqlite3_column_int64(m_stmt, i));
+            break;
+        case SQLITE_FLOAT:
+            v = sqlite3_column_double(m_stmt, i);
+            break;
+        case SQLITE_TEXT:
+            v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+            break;
+        case SQLITE_BLOB:
+            v = QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+            break;
+        default:
+            break;
+        }
+        row[i] = AdoType::Normalize(v, m_columns[i].type);
+    }
+    return true;
+}
+
+} // namespace ado
