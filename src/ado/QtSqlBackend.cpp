@@ -91,10 +91,8 @@ void QtSqlBackend::FailDatabase(const QString& what) const
     throw AdoError(NumberFor(e), d);
 }
 
-qint64 QtSqlBackend::Execute(const QString& sql, const QVariantList& params)
+void QtSqlBackend::Run(QSqlQuery& query, const QString& sql, const QVariantList& params) const
 {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
     bool ok;
     if (params.isEmpty()) {
         ok = query.exec(sql);
@@ -104,6 +102,13 @@ qint64 QtSqlBackend::Execute(const QString& sql, const QVariantList& params)
     }
     if (!ok)
         Fail(query, sql);
+}
+
+qint64 QtSqlBackend::Execute(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    Run(query, sql, params);
     const qint64 affected = query.numRowsAffected();
     query.finish();
     return affected;
@@ -113,15 +118,7 @@ std::unique_ptr<RowCursor> QtSqlBackend::Query(const QString& sql, const QVarian
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(CanStream());
-    bool ok;
-    if (params.isEmpty()) {
-        ok = query.exec(sql);
-    } else {
-        Prepare(query, sql, params);
-        ok = query.exec();
-    }
-    if (!ok)
-        Fail(query, sql);
+    Run(query, sql, params);
     if (!query.isSelect())
         throw AdoError(err::Unspecified, QStringLiteral("The statement returns no rows."), sql);
     QVector<ColumnInfo> columns = DescribeColumns(query);

@@ -41,6 +41,8 @@ protected:
     virtual QVariant ToStorage(const QVariant& value) const { return value; }
 
     void Prepare(QSqlQuery& query, const QString& sql, const QVariantList& params) const;
+    // Executes with or without bound parameters; throws on failure.
+    void Run(QSqlQuery& query, const QString& sql, const QVariantList& params) const;
     [[noreturn]] void Fail(const QSqlQuery& query, const QString& sql) const;
     [[noreturn]] void FailDatabase(const QString& what) const;
 

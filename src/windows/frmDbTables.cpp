@@ -9,6 +9,7 @@
 #include "ui/BusyCursor.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
+#include "ui/FramedLayout.h"
 #include "ui/Twips.h"
 #include "windows/frmTblData.h"
 
@@ -272,31 +273,13 @@ void frmDbTables::resizeEvent(QResizeEvent* event)
 
 void frmDbTables::Form_Resize()
 {
-    using ui::Twips::FromPixels;
-    using ui::Twips::ToPixels;
-    const double W = FromPixels(width());
-    const double H = FromPixels(height());
-    // Each step on its own: a size that comes out negative leaves that control as it was.
-    const auto setWidth = [](QWidget* control, double twips) {
-        if (twips >= 0)
-            control->resize(ToPixels(twips), control->height());
-    };
-    const auto setHeight = [](QWidget* control, double twips) {
-        if (twips >= 0)
-            control->resize(control->width(), ToPixels(twips));
-    };
     try {
         if (m_loaded)
             FormPlacement::Instance().SavePlacement(*MDabrix::AppSettings, *this, kPlacementSection);
     } catch (...) {
         // Layout goes on even when the settings cannot be written.
     }
-    // The toolbar is aligned to the top and spans the window.
-    Tb->setGeometry(0, 0, width(), ToPixels(kToolbarHeight));
-    setWidth(Fra, W - 2 * FromPixels(Fra->x()));
-    setWidth(Lis, FromPixels(Fra->width()) - 2 * FromPixels(Lis->x()));
-    setHeight(Fra, H - FromPixels(Fra->y()) - FromPixels(Fra->x()));
-    setHeight(Lis, FromPixels(Fra->height()) - FromPixels(Lis->y()) - FromPixels(Lis->x()));
+    ui::FramedLayout::Apply(*this, *Tb, kToolbarHeight, *Fra, *Lis);
 }
 
 void frmDbTables::closeEvent(QCloseEvent* event)

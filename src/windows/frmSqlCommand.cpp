@@ -8,6 +8,7 @@
 #include "ui/BusyCursor.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
+#include "ui/FramedLayout.h"
 #include "ui/Twips.h"
 #include "windows/adoLib.h"
 
@@ -157,24 +158,7 @@ void frmSqlCommand::resizeEvent(QResizeEvent* event)
 
 void frmSqlCommand::Form_Resize()
 {
-    using ui::Twips::FromPixels;
-    using ui::Twips::ToPixels;
-    const double W = FromPixels(width());
-    const double H = FromPixels(height());
-    // Each step on its own: a size that comes out negative leaves that control as it was.
-    const auto setWidth = [](QWidget* control, double twips) {
-        if (twips >= 0)
-            control->resize(ToPixels(twips), control->height());
-    };
-    const auto setHeight = [](QWidget* control, double twips) {
-        if (twips >= 0)
-            control->resize(control->width(), ToPixels(twips));
-    };
-    Tb->setGeometry(0, 0, width(), ToPixels(kToolbarHeight));
-    setWidth(Fra, W - 2 * FromPixels(Fra->x()));
-    setWidth(txtSql, FromPixels(Fra->width()) - 2 * FromPixels(txtSql->x()));
-    setHeight(Fra, H - FromPixels(Fra->y()) - FromPixels(Fra->x()));
-    setHeight(txtSql, FromPixels(Fra->height()) - FromPixels(txtSql->y()) - FromPixels(txtSql->x()));
+    ui::FramedLayout::Apply(*this, *Tb, kToolbarHeight, *Fra, *txtSql);
 }
 
 void frmSqlCommand::closeEvent(QCloseEvent* event)
