@@ -335,7 +335,8 @@ QString RecordsetModel::RegionalText(const QVariant& value, int adoType, const Q
     if (!value.isValid() || value.isNull())
         return {};
     QLocale loc = locale;
-    loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
+    if (!(loc.numberOptions() & QLocale::OmitGroupSeparator))
+        loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:

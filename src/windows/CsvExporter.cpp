@@ -114,11 +114,11 @@ void CsvExporter::ExportCsv(QWidget* parent, ado::Recordset& rs, const QString& 
     Write(rs, path.isEmpty() ? DefaultPath() : path, strip);
 }
 
-QString CsvExporter::EncodeField(const QVariant& value, int adoType, bool stripCrLf)
+QString CsvExporter::EncodeField(const QVariant& value, int adoType, bool stripCrLf, const QLocale& locale)
 {
     const bool isNull = !value.isValid() || value.isNull();
     if (MConnections::GetFieldTypeCategory(adoType) != 0 || isNull)
-        return RecordsetModel::RegionalText(value, adoType);
+        return RecordsetModel::RegionalText(value, adoType, locale);
     QString text = value.toString();
     if (stripCrLf) {
         text.remove(u'\r');
@@ -141,13 +141,16 @@ void CsvExporter::Write(ado::Recordset& rs, const QString& path, bool stripCrLf)
     }
     file.EndLine();
     const int rows = clone->RecordCount();
+    // The user's regional form, prepared once for every value of the file.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     QString line;
     for (int row = 0; row < rows; ++row) {
         line.clear();
         for (int i = 0; i < fields; ++i) {
             if (i > 0)
                 line += u';';
-            line += EncodeField(clone->ValueAt(row, i), types[i], stripCrLf);
+            line += EncodeField(clone->ValueAt(row, i), types[i], stripCrLf, locale);
         }
         file.Write(line);
         file.EndLine();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QVariant>
 
@@ -28,5 +29,5 @@ public:
     static void Write(ado::Recordset& rs, const QString& path, bool stripCrLf);
 
     // One field of a body line.
-    static QString EncodeField(const QVariant& value, int adoType, bool stripCrLf);
+    static QString EncodeField(const QVariant& value, int adoType, bool stripCrLf, const QLocale& locale = QLocale());
 };

@@ -88,7 +88,8 @@ void frmDbTables::BuildControls()
     chkAssync->setChecked(true);
     lblPrompt = new QLabel(QStringLiteral("Top n"), fraMaxCount);
     lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
-    lblPrompt->setGeometry(ui::Twips::Rect(960, 120, 420, 195));
+    // Our fonts are wider than the design's: the label may use the gap up to the text box.
+    lblPrompt->setGeometry(ui::Twips::Rect(960, 120, 690, 195));
     txtMaxCount = new QLineEdit(QStringLiteral("1000"), fraMaxCount);
     txtMaxCount->setObjectName(QStringLiteral("txtMaxCount"));
     txtMaxCount->setGeometry(ui::Twips::Rect(1680, 60, 795, 300));
