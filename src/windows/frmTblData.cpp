@@ -84,6 +84,9 @@ frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
     exportAction->setToolTip(QStringLiteral("Exporter le resultat"));
     connect(Tb, &QToolBar::actionTriggered, this, [this](QAction* a) { OnToolbarButton(a->objectName()); });
     Tb->raise();
+    // The splitter's floor (300 twips) lies within the toolbar's height (420): kept above
+    // it, the splitter can still be caught and dragged down to show the query text.
+    picSplitter->raise();
 
     connect(Grd, &DataGrid::headerClicked, this, &frmTblData::OnHeaderClick);
 
