@@ -9,6 +9,9 @@
 #include <QTime>
 #include <QUuid>
 
+#include <charconv>
+#include <cmath>
+
 namespace ado::AdoType {
 
 int FromDeclaredType(const QString& declared)
@@ -236,6 +239,21 @@ bool parseNumber(const QString& text, double& out)
     return ok;
 }
 
+// A single-precision value as the decimal it was typed as: 0.15f widened to double is
+// 0.15000000596..., which is not what the user stored or expects to see.
+double SingleAsDecimal(double d)
+{
+    if (!std::isfinite(d))
+        return d;
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(d));
+    if (result.ec != std::errc())
+        return d;
+    double shortest = d;
+    std::from_chars(buffer, result.ptr, shortest);
+    return shortest;
+}
+
 } // namespace
 
 QVariant Normalize(const QVariant& value, int type)
@@ -258,7 +276,12 @@ QVariant Normalize(const QVariant& value, int type)
             return qlonglong(d);
         return value;
     }
-    case Single: case Double: case Currency: case Numeric: {
+    case Single: {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        return ok ? QVariant(SingleAsDecimal(d)) : value;
+    }
+    case Double: case Currency: case Numeric: {
         if (id == QMetaType::Double)
             return value;
         bool ok = false;

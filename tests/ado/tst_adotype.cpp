@@ -54,6 +54,8 @@ private slots:
         QTest::newRow("not a date") << QVariant("soon") << int(AdoType::DBDate) << QVariant("soon");
         QTest::newRow("integer text") << QVariant("42") << int(AdoType::Integer) << QVariant(qlonglong(42));
         QTest::newRow("real in integer column") << QVariant(2.5) << int(AdoType::Integer) << QVariant(2.5);
+        QTest::newRow("single as typed") << QVariant(double(0.15f)) << int(AdoType::Single) << QVariant(0.15);
+        QTest::newRow("single large") << QVariant(double(16777216.0f)) << int(AdoType::Single) << QVariant(16777216.0);
         QTest::newRow("bool text") << QVariant("t") << int(AdoType::Boolean) << QVariant(true);
         QTest::newRow("null") << QVariant() << int(AdoType::Integer) << QVariant();
     }
