@@ -1,4 +1,5 @@
 #include "app/MDabrix.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -6,6 +7,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QtTranslations::Install();
     MDabrix::Main();
     // Main returns without a window when the user cancelled or the open failed.
     if (QApplication::topLevelWidgets().isEmpty())

@@ -95,12 +95,22 @@ QString ConnectionString::Without(const QStringList& keys) const
     for (const auto& p : m_pairs) {
         if (keys.contains(p.first, Qt::CaseInsensitive))
             continue;
+        // ODBC braces stay as they are: the driver reads them.
         QString v = p.second;
         if (v.contains(u';') || v.contains(u'"') || v.contains(u'\n'))
             v = u'"' + QString(v).replace(u'"', QStringLiteral("\"\"")) + u'"';
         parts << p.first + u'=' + v;
     }
     return parts.join(u';');
+}
+
+QString ConnectionString::QuoteValue(const QString& value)
+{
+    const bool plain = !value.contains(u';') && !value.contains(u'\n') && !value.contains(u'"')
+        && !value.startsWith(u'\'') && !value.startsWith(u'{') && value == value.trimmed();
+    if (plain)
+        return value;
+    return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 } // namespace ado

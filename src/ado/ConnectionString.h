@@ -22,6 +22,10 @@ public:
     // The pairs except those named, joined back with ";" (values re-quoted when needed).
     QString Without(const QStringList& keys) const;
     const QString& Text() const { return m_text; }
+    // A value as it must be written so that Parse gives it back whole: plain when it holds
+    // nothing the reader would cut or alter (";", a line feed, a leading quote or brace,
+    // blanks at either end), else quoted with doubled quotes.
+    static QString QuoteValue(const QString& value);
 
 private:
     QString m_text;

@@ -162,11 +162,6 @@ private:
     QStringList& m_appended;
 };
 
-bool isClosedBracket(const SqlToken& t)
-{
-    return t.kind == SqlToken::Bracketed && t.text.size() >= 2 && t.text.endsWith(u']');
-}
-
 } // namespace
 
 QString JetTranslator::Translate(const QString& jetSql, const SqlDialect& dialect)
@@ -183,8 +178,8 @@ QString JetTranslator::Translate(const QString& jetSql, const SqlDialect& dialec
         const SqlToken& t = tokens.at(i);
         if (!removed.at(i)) {
             // An unterminated bracket stays as typed so the backend reports it.
-            if (dialect.translateBrackets && isClosedBracket(t))
-                out += dialect.quoteIdentifier(t.text.mid(1, t.text.size() - 2));
+            if (dialect.translateBrackets && t.kind == SqlToken::Bracketed && t.isClosedName())
+                out += dialect.quoteIdentifier(t.name());
             else
                 out += t.text;
         }

@@ -55,16 +55,7 @@ bool isName(const SqlToken& t)
 // The name a token stands for: brackets and quotes removed, doubled quotes undoubled.
 QString nameOf(const SqlToken& t)
 {
-    const QString& s = t.text;
-    if (t.kind == SqlToken::Bracketed)
-        return s.endsWith(u']') && s.size() >= 2 ? s.mid(1, s.size() - 2) : s.mid(1);
-    if (t.kind == SqlToken::QuotedName) {
-        const QChar q = s.front();
-        const bool closed = s.size() >= 2 && s.endsWith(q);
-        QString inner = closed ? s.mid(1, s.size() - 2) : s.mid(1);
-        return inner.replace(QString(2, q), QString(q));
-    }
-    return s;
+    return t.name();
 }
 
 // "a.b.c" as its parts, or nothing when the tokens are not exactly such a dotted name.

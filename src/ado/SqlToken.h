@@ -21,6 +21,33 @@ struct SqlToken {
         return kind == Word && text.compare(QLatin1StringView(keyword), Qt::CaseInsensitive) == 0;
     }
     bool isPunct(QChar c) const { return kind == Punct && text.size() == 1 && text.front() == c; }
+    // A bracketed or quoted name whose closing mark is there.
+    bool isClosedName() const
+    {
+        if (kind != Bracketed && kind != QuotedName)
+            return false;
+        const QChar close = kind == Bracketed ? QChar(u']') : text.front();
+        qsizetype marks = 0; // closing marks at the end; an odd run ends the name
+        for (qsizetype i = text.size() - 1; i > 0 && text.at(i) == close; --i)
+            ++marks;
+        return text.size() >= 2 && marks % 2 == 1;
+    }
+    // The name a bracketed or quoted token stands for, doubled closing marks undoubled.
+    QString name() const
+    {
+        if (kind != Bracketed && kind != QuotedName)
+            return text;
+        const QChar close = kind == Bracketed ? QChar(u']') : text.front();
+        QString inner = text.mid(1, text.size() - (isClosedName() ? 2 : 1));
+        return inner.replace(QString(2, close), QString(close));
+    }
+    // Writes a name in Jet's brackets, so that any character, "]" included, stays in it.
+    static QString bracket(const QString& name)
+    {
+        QString doubled = name;
+        doubled.replace(u']', QStringLiteral("]]"));
+        return u'[' + doubled + u']';
+    }
 };
 
 } // namespace ado

@@ -70,10 +70,9 @@ private:
             return scanDoubled(i, c);
         }
         if (c == u'[') {
-            // Jet has no escape inside brackets: the name ends at the first ']'.
+            // "]]" stands for a "]" of the name, so a name can never end its own brackets.
             kind = SqlToken::Bracketed;
-            const qsizetype close = m_s.indexOf(u']', i + 1);
-            return close < 0 ? m_n : close + 1;
+            return scanDoubled(i, u']');
         }
         if (isWordStart(c)) {
             kind = SqlToken::Word;

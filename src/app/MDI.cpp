@@ -11,9 +11,6 @@
 #include "windows/frmSqlCommand.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -223,20 +220,6 @@ void MDI::CloseChildWindows()
     }
 }
 
-void MDI::DeleteWorkFolder()
-{
-    if (MDabrix::WorkFolder.isEmpty() || !QDir(MDabrix::WorkFolder).exists())
-        return;
-    // Read-only files and folders must go too.
-    QDirIterator it(MDabrix::WorkFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
-    }
-    QDir(MDabrix::WorkFolder).removeRecursively();
-}
-
 void MDI::closeEvent(QCloseEvent* event)
 {
     CloseChildWindows();
@@ -256,7 +239,7 @@ void MDI::closeEvent(QCloseEvent* event)
     } catch (...) {
     }
     try {
-        DeleteWorkFolder();
+        MDabrix::DeleteWorkFolder();
     } catch (...) {
     }
     ui::FormsRegistry::Unregister(this);

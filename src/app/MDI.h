@@ -28,7 +28,6 @@ public:
     // Unloads every child window.
     void CloseChildWindows();
     // Deletes the work folder with everything in it, read-only files included.
-    static void DeleteWorkFolder();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

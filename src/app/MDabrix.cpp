@@ -14,6 +14,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTemporaryDir>
 
@@ -33,13 +36,23 @@ bool IsHfsql = false;
 void Main()
 {
     AppTitle = QStringLiteral("Dabrix");
-    AppSettings = std::make_unique<SettingsStore>();
-    AppSettings->Open(QStringLiteral("Corvanet"), AppTitle, false);
-    OmbriskSettings = std::make_unique<SettingsStore>();
-    OmbriskSettings->Open(QStringLiteral("Corvanet"), QStringLiteral("Ombrisk"), false);
-    InitWorkFolder();
-    if (!OpenDatabase())
+    try {
+        AppSettings = std::make_unique<SettingsStore>();
+        AppSettings->Open(QStringLiteral("Corvanet"), AppTitle, false);
+        OmbriskSettings = std::make_unique<SettingsStore>();
+        OmbriskSettings->Open(QStringLiteral("Corvanet"), QStringLiteral("Ombrisk"), false);
+        InitWorkFolder();
+    } catch (...) {
+        // Nothing can run without its settings and work folder: say why, then end.
+        ui::FailureReport::Show(nullptr, AppTitle, ui::Sentence::WindowLoading, std::current_exception());
+        DeleteWorkFolder();
         return;
+    }
+    if (!OpenDatabase()) {
+        // The copies of the user's text files must not outlive a start that went no further.
+        DeleteWorkFolder();
+        return;
+    }
     auto* mdi = new MDI();
     mdi->setAttribute(Qt::WA_DeleteOnClose);
     mdi->show();
@@ -48,6 +61,14 @@ void Main()
 void InitWorkFolder()
 {
     TempFolder = QDir::tempPath();
+    WorkFolder.clear();
+    // A relative or missing TMPDIR would put the copies of the user's files wherever the
+    // program happens to run.
+    const QFileInfo temp(TempFolder);
+    if (!temp.isAbsolute() || !temp.isDir())
+        throw ado::AdoError(ado::err::PathNotFound,
+                            QStringLiteral("Path not found: the temporary folder '%1' does not exist or is not a folder.")
+                                .arg(TempFolder.isEmpty() ? qEnvironmentVariable("TMPDIR") : TempFolder));
     // A fresh folder of this run, readable by its owner only (QTemporaryDir makes it 0700).
     QTemporaryDir dir(QDir(TempFolder).filePath(QStringLiteral("dabrix-XXXXXX")));
     if (!dir.isValid())
@@ -55,8 +76,20 @@ void InitWorkFolder()
                             QStringLiteral("Cannot create the work folder in %1: %2").arg(TempFolder, dir.errorString()));
     dir.setAutoRemove(false);
     WorkFolder = dir.path();
-    if (!QDir(WorkFolder).exists())
-        QDir().mkpath(WorkFolder);
+}
+
+void DeleteWorkFolder()
+{
+    if (WorkFolder.isEmpty() || !QDir(WorkFolder).exists())
+        return;
+    // Read-only files and folders must go too.
+    QDirIterator it(WorkFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
+    }
+    QDir(WorkFolder).removeRecursively();
 }
 
 bool OpenDatabase()

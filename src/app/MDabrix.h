@@ -27,6 +27,8 @@ void Main();
 bool OpenDatabase();
 void CloseDatabase();
 void InitWorkFolder();
+// Removes the work folder and everything in it, read-only files included.
+void DeleteWorkFolder();
 bool IsJet4Database();
 bool IsHfsqlProvider();
 void RefreshDataWindows();

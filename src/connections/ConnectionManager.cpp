@@ -1,6 +1,7 @@
 #include "connections/ConnectionManager.h"
 
 #include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
 #include "connections/FileOpenDialog.h"
 #include "connections/MConnections.h"
 #include "connections/TextSchema.h"
@@ -44,6 +45,13 @@ static_assert(OpenFlags == 0x285804);
 
 const QString Jet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 const QString Ace = QStringLiteral("Microsoft.ACE.OLEDB.12.0");
+// A path goes in as it is unless it holds what would end its pair early: a folder named
+// "a;Extended Properties=Text" must not add a pair of its own.
+QString Value(const QString& path)
+{
+    return ado::ConnectionString::QuoteValue(path);
+}
+
 const QString ExcelProperties = QStringLiteral("Extended properties=\"Excel 8.0;HRD=Yes\";OLE DB Services=-2;");
 
 } // namespace
@@ -87,19 +95,19 @@ QString ConnectionManager::BuildString(qint16 fileType, const QString& path, con
 {
     switch (fileType) {
     case 1:
-        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source = ") + path + u';';
+        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source = ") + Value(path) + u';';
     case 2:
-        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + folder
+        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + Value(folder)
             + QStringLiteral(";Extended Properties = Dbase IV;");
     case 3: case 4: case 5: case 6: case 7: case 8:
         return AdvantageString(fileType, path, folder, ext);
     case 9:
-        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + folder
+        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + Value(folder)
             + QStringLiteral(";Extended Properties = Paradox 5.x;");
     case 10:
-        return QStringLiteral("Provider=") + Ace + QStringLiteral(";Data Source=") + path + u';' + ExcelProperties;
+        return QStringLiteral("Provider=") + Ace + QStringLiteral(";Data Source=") + Value(path) + u';' + ExcelProperties;
     case 11:
-        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + path + u';' + ExcelProperties;
+        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + Value(path) + u';' + ExcelProperties;
     case 12: case 13: case 14: {
         // Schema.ini can only name the copies the code page holds; refusing here is clearer
         // than opening a folder in which the chosen file is missing.
@@ -108,11 +116,11 @@ QString ConnectionManager::BuildString(qint16 fileType, const QString& path, con
             throw ado::AdoError(52, QStringLiteral("Bad file name: '%1' cannot be written in Schema.ini (code page %2)")
                                         .arg(name, QLatin1StringView(TextSchema::CodePage)));
         const QString work = TextSchema::PrepareTextFolder(folder, ext, static_cast<qint16>(fileType - 12), lIsMain);
-        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + work
+        return QStringLiteral("Provider=") + Jet + QStringLiteral(";Data Source=") + Value(work)
             + QStringLiteral(";Extended Properties=\"Text\";OLE DB Services=-2;");
     }
     case 15:
-        return QStringLiteral("Provider=SQLite;Data Source=") + path + u';';
+        return QStringLiteral("Provider=SQLite;Data Source=") + Value(path) + u';';
     default:
         throw ado::AdoError(5, QStringLiteral("Invalid procedure call or argument: file type %1").arg(fileType));
     }
@@ -128,7 +136,7 @@ QString ConnectionManager::AdvantageString(qint16 fileType, const QString& path,
     const QString source = ext.compare(QStringLiteral("add"), Qt::CaseInsensitive) == 0 ? path : folder;
     const QStringList lines = {
         QStringLiteral("Provider=Advantage OLE DB Provider;"),
-        QStringLiteral("Data Source=") + source + u';',
+        QStringLiteral("Data Source=") + Value(source) + u';',
         MConnections::LoginMarker + QStringLiteral("Advantage Table Type=") + tableType + u';',
         QStringLiteral("Advantage Server Type=") + serverType + u';',
         QStringLiteral("SecurityMode=ADS_IGNORERIGHTS;"),

@@ -1,6 +1,7 @@
 #include "connections/MConnections.h"
 
 #include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/diaLogin.h"
@@ -14,18 +15,6 @@ namespace {
 
 const QString General = QStringLiteral("General");
 const QString ConnectionStringKey = QStringLiteral("ConnectionString");
-
-// A value that the connection-string reader would cut or alter (";", a line feed, a
-// leading quote or brace, blanks at either end) travels quoted, so a password cannot end
-// its pair early or add pairs of its own.
-QString PairValue(const QString& value)
-{
-    const bool plain = !value.contains(u';') && !value.contains(u'\n') && !value.contains(u'"')
-        && !value.startsWith(u'\'') && !value.startsWith(u'{') && value == value.trimmed();
-    if (plain)
-        return value;
-    return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
 
 SettingsStore& AppSettings()
 {
@@ -54,9 +43,9 @@ QString AskConnectionString()
 
 QString LoginText(const QString& userName, const QString& password)
 {
-    QString text = QStringLiteral("User ID=") + PairValue(userName);
+    QString text = QStringLiteral("User ID=") + ado::ConnectionString::QuoteValue(userName);
     if (!password.isEmpty())
-        text += QStringLiteral("; Password=") + PairValue(password);
+        text += QStringLiteral("; Password=") + ado::ConnectionString::QuoteValue(password);
     return text + QStringLiteral(";\n");
 }
 

@@ -14,6 +14,7 @@
 #include <QTemporaryFile>
 #include <filesystem>
 #include <system_error>
+#include <langinfo.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +27,7 @@ class ExportFile {
 public:
     explicit ExportFile(const QString& path)
         : m_path(path), m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp")),
-          m_encoder(QStringConverter::System)
+          m_encoder(CsvExporter::EncodingName(CsvExporter::LocaleCodeset()).constData())
     {
         const QFileInfo folder(QFileInfo(path).absolutePath());
         if (!folder.isDir())
@@ -88,6 +89,21 @@ private:
 };
 
 } // namespace
+
+QByteArray CsvExporter::LocaleCodeset()
+{
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset ? QByteArray(codeset) : QByteArray();
+}
+
+QByteArray CsvExporter::EncodingName(const QByteArray& codeset)
+{
+    // The C locale's ASCII cannot hold a French name; Qt itself reads that locale as UTF-8.
+    const QByteArray upper = codeset.toUpper();
+    if (upper.isEmpty() || upper == "ANSI_X3.4-1968" || upper == "ASCII" || upper == "US-ASCII")
+        return QByteArrayLiteral("UTF-8");
+    return QStringEncoder(codeset.constData()).isValid() ? codeset : QByteArrayLiteral("UTF-8");
+}
 
 QString CsvExporter::DefaultPath()
 {

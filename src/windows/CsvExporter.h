@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -27,6 +28,12 @@ public:
 
     // Writes through a clone, so the recordset's current record does not move.
     static void Write(ado::Recordset& rs, const QString& path, bool stripCrLf);
+
+    // The character set of the user's locale (LC_CTYPE), as the C library names it.
+    static QByteArray LocaleCodeset();
+    // The encoding the file is written in for that character set: the same, or UTF-8 for
+    // the C locale's ASCII and for a set this Qt cannot encode.
+    static QByteArray EncodingName(const QByteArray& codeset);
 
     // One field of a body line.
     static QString EncodeField(const QVariant& value, int adoType, bool stripCrLf, const QLocale& locale = QLocale());

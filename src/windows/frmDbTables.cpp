@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -27,6 +28,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -125,15 +127,18 @@ void frmDbTables::FillTableList()
 {
     if (!MDabrix::Catalog)
         throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+    // Sorted as the user reads names, whatever order the catalogue gives: without regard
+    // to case, and "Éclair" with the E's; equal keys keep the catalogue's order.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList names;
     for (const ado::TableInfo& table : MDabrix::Catalog->Tables()) {
-        if (table.Type != u"TABLE")
-            continue;
-        // Sorted without regard to case, whatever order the catalogue gives.
-        int row = Lis->count();
-        while (row > 0 && QString::compare(Lis->item(row - 1)->text(), table.Name, Qt::CaseInsensitive) > 0)
-            --row;
-        Lis->insertItem(row, table.Name);
+        if (table.Type == u"TABLE")
+            names << table.Name;
     }
+    std::stable_sort(names.begin(), names.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    Lis->addItems(names);
     if (Lis->count() > 0)
         Lis->setCurrentRow(0);
 }

@@ -4,6 +4,7 @@
 #include "ado/Connection.h"
 #include "ado/Field.h"
 #include "ado/Recordset.h"
+#include "ado/SqlToken.h"
 #include "app/FormPlacement.h"
 #include "app/MDabrix.h"
 #include "connections/MConnections.h"
@@ -110,7 +111,7 @@ frmTblData::~frmTblData()
 QString frmTblData::QueryText(const QString& tableName, qint32 maxCount)
 {
     const QString top = maxCount > 0 ? QStringLiteral("TOP ") + QString::number(maxCount) + u' ' : QString();
-    return QStringLiteral("SELECT ") + top + QStringLiteral("*\r\nFROM [") + tableName + u']';
+    return QStringLiteral("SELECT ") + top + QStringLiteral("*\r\nFROM ") + ado::SqlToken::bracket(tableName);
 }
 
 void frmTblData::Init(const QString& TblName, qint32 MaxCount, bool Assync)

@@ -25,6 +25,8 @@ private slots:
     void translate();
     void dialects_data();
     void dialects();
+    void bracketKeepsAnyName_data();
+    void bracketKeepsAnyName();
     void translatedTopRunsOnSqlite_data();
     void translatedTopRunsOnSqlite();
 };
@@ -81,7 +83,9 @@ void TestJetTranslator::tokenKinds_data()
     QTest::newRow("doubled quote in string") << u"x='it''s'"_s << "WPS" << "x·=·'it''s'";
     QTest::newRow("doubled quote in name") << u"\"a\"\"b\".c"_s << "QPW" << "\"a\"\"b\"·.·c";
     QTest::newRow("backquoted name") << u"`a``b`"_s << "Q" << "`a``b`";
-    QTest::newRow("bracket ends at first ]") << u"[a]]b]"_s << "BPWP" << "[a]·]·b·]";
+    QTest::newRow("doubled ] stays in the name") << u"[a]]b]"_s << "B" << "[a]]b]";
+    QTest::newRow("two names side by side") << u"[a][b]"_s << "BB" << "[a]·[b]";
+    QTest::newRow("doubled ] at the end") << u"[a]]]"_s << "B" << "[a]]]";
     QTest::newRow("quotes inside bracket") << u"[it's \"x\"]"_s << "B" << "[it's \"x\"]";
     QTest::newRow("line comment stops before CR LF") << u"a--b\r\nc"_s << "WC_W" << "a·--b·\r\n·c";
     QTest::newRow("block comment") << u"a/*b\n*/c"_s << "WCW" << "a·/*b\n*/·c";
@@ -113,6 +117,32 @@ void TestJetTranslator::tokenKinds()
     QCOMPARE(kindLetters(tokens), kinds);
 }
 
+void TestJetTranslator::bracketKeepsAnyName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << u"Clients"_s;
+    QTest::newRow("a second statement") << u"x]; DROP TABLE victim; --"_s;
+    QTest::newRow("a comment") << u"x] --"_s;
+    QTest::newRow("a union") << u"x] UNION SELECT * FROM [secret"_s;
+    QTest::newRow("inner bracket") << u"a]b"_s;
+    QTest::newRow("bracketed already") << u"[sec].csv"_s;
+    QTest::newRow("only brackets") << u"]]["_s;
+    QTest::newRow("quotes") << u"it's \"x\""_s;
+}
+
+void TestJetTranslator::bracketKeepsAnyName()
+{
+    QFETCH(QString, name);
+    const QString sql = u"SELECT * FROM "_s + SqlToken::bracket(name) + u" WHERE 1 = 1"_s;
+    const QList<SqlToken> tokens = SqlTokenizer::Tokenize(sql);
+    QCOMPARE(kindLetters(tokens), u"W_P_W_B_W_N_P_N"_s);
+    QVERIFY(tokens.at(6).isClosedName());
+    QCOMPARE(tokens.at(6).name(), name);
+    SqlDialect sqlite;
+    QCOMPARE(JetTranslator::Translate(sql, sqlite),
+             u"SELECT * FROM "_s + sqlite.quoteIdentifier(name) + u" WHERE 1 = 1"_s);
+}
+
 void TestJetTranslator::translate_data()
 {
     QTest::addColumn<QString>("jet");
@@ -123,6 +153,11 @@ void TestJetTranslator::translate_data()
     QTest::newRow("name with blank") << u"SELECT TOP 5 *\r\nFROM [Order Details]"_s
                                      << u"SELECT *\r\nFROM \"Order Details\" LIMIT 5"_s;
     QTest::newRow("no limit") << u"SELECT *\r\nFROM [Clients]"_s << u"SELECT *\r\nFROM \"Clients\""_s;
+    QTest::newRow("statement inside a bracketed name") << u"SELECT * FROM [x]]; DROP TABLE victim; --]"_s
+                                                       << u"SELECT * FROM \"x]; DROP TABLE victim; --\""_s;
+    QTest::newRow("comment marker inside a bracketed name") << u"SELECT TOP 5 * FROM [x]] --] WHERE a = 1"_s
+                                                            << u"SELECT * FROM \"x] --\" WHERE a = 1 LIMIT 5"_s;
+    QTest::newRow("unclosed doubled bracket left as typed") << u"SELECT * FROM [x]]"_s << u"SELECT * FROM [x]]"_s;
     QTest::newRow("double quote inside bracket") << u"SELECT [a\"b] FROM t"_s
                                                  << u"SELECT \"a\"\"b\" FROM t"_s;
     QTest::newRow("qualified brackets") << u"SELECT [o].[Id] FROM [dbo].[Orders] AS [o]"_s

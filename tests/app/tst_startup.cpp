@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using testsupport::ModalAnswerer;
 
@@ -242,6 +243,53 @@ private slots:
         QVERIFY(answer.done());
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY2(!w->isVisible() || !qobject_cast<MDI*>(w), "a main window was shown");
+        // The copies of the user's text files go with the run.
+        QVERIFY(!MDabrix::WorkFolder.isEmpty());
+        QVERIFY(!QFileInfo::exists(MDabrix::WorkFolder));
+    }
+
+    void mainRemovesTheWorkFolderWhenTheOpenFails()
+    {
+        setConnections({{QStringLiteral("Broken"), QStringLiteral("Provider=SQLite;Data Source=/no/such/base.sqlite")}});
+        ModalAnswerer answers({Choose(QStringLiteral("Broken")), ModalAnswerer::Accept()});
+        MDabrix::Main();
+        QVERIFY(answers.done());
+        QVERIFY(answers.texts().at(1).startsWith(QStringLiteral("Je n'arrive pas à ouvrir DB '")));
+        QVERIFY(!QFileInfo::exists(MDabrix::WorkFolder));
+    }
+
+    void mainReportsAWorkFolderItCannotMake_data()
+    {
+        QTest::addColumn<QString>("tmpdir");
+        QTest::newRow("a file") << QStringLiteral("file");
+        QTest::newRow("a missing folder") << QStringLiteral("missing/folder");
+        QTest::newRow("a relative name") << QStringLiteral("relative");
+    }
+    void mainReportsAWorkFolderItCannotMake()
+    {
+        QFETCH(QString, tmpdir);
+        const QString realTemp = qEnvironmentVariable("TMPDIR");
+        QTemporaryDir scratch;
+        QVERIFY(scratch.isValid());
+        QFile file(scratch.filePath(QStringLiteral("file")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString value = tmpdir == u"relative" ? tmpdir : scratch.filePath(tmpdir);
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(scratch.path());
+        qputenv("TMPDIR", value.toLocal8Bit());
+        // The second answer only closes a chooser that must not appear.
+        ModalAnswerer answers({ModalAnswerer::Accept(), ModalAnswerer::Reject()});
+        MDabrix::Main();
+        qputenv("TMPDIR", realTemp.toLocal8Bit());
+        QDir::setCurrent(cwd);
+        QCOMPARE(answers.titles(), QStringList{QStringLiteral("Dabrix")});
+        QVERIFY2(answers.texts().at(0).startsWith(QStringLiteral("Une erreur s'est produite au cours du chargement de la fenêtre\n\n76 - ")),
+                 qPrintable(answers.texts().at(0)));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(!w->isVisible() || !qobject_cast<MDI*>(w), "a main window was shown");
+        // Nothing was made beside the program either.
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     }
 };
 

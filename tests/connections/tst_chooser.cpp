@@ -81,20 +81,20 @@ QString Selected(const frmChoixDb& dlg)
 // Selects an entry of the chooser, then presses OK.
 ModalAnswerer::Answer Choose(const QString& entry)
 {
-    return [entry](QWidget* w) {
+    return ModalAnswerer::For(u"frmChoixDb"_s, [entry](QWidget* w) {
         auto* list = w->findChild<QListWidget*>(u"Lis"_s);
         const auto found = list->findItems(entry, Qt::MatchExactly | Qt::MatchCaseSensitive);
         QVERIFY(!found.isEmpty());
         list->setCurrentItem(found.first());
         // Queued: the answerer must be free to answer the prompt that OK may open.
         QMetaObject::invokeMethod(w->findChild<QPushButton*>(u"cmdOK"_s), &QPushButton::click, Qt::QueuedConnection);
-    };
+    });
 }
 
 // Answers the file dialog: picks the 1-based file type, types the path, confirms.
 ModalAnswerer::Answer PickFile(int fileType, const QString& path)
 {
-    return [=](QWidget* w) {
+    return ModalAnswerer::For(u"QFileDialog"_s, [=](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         QVERIFY(dialog);
         QCOMPARE(dialog->windowTitle(), u"Parcourir"_s);
@@ -103,17 +103,16 @@ ModalAnswerer::Answer PickFile(int fileType, const QString& path)
         QVERIFY(edit);
         edit->setText(path);
         static_cast<QDialog*>(dialog)->accept();
-    };
+    });
 }
 
 ModalAnswerer::Answer Login(const QString& user, const QString& password)
 {
-    return [=](QWidget* w) {
-        QCOMPARE(w->objectName(), u"diaLogin"_s);
+    return ModalAnswerer::For(u"diaLogin"_s, [=](QWidget* w) {
         w->findChild<QLineEdit*>(u"txtUserName"_s)->setText(user);
         w->findChild<QLineEdit*>(u"txtPassword"_s)->setText(password);
         w->findChild<QPushButton*>(u"cmdOK"_s)->click();
-    };
+    });
 }
 
 } // namespace

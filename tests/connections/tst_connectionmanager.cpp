@@ -1,4 +1,7 @@
 #include "ado/AdoError.h"
+#include "ado/Catalog.h"
+#include "ado/Connection.h"
+#include "ado/ConnectionString.h"
 #include "app/MDabrix.h"
 #include "connections/ConnectionManager.h"
 #include "connections/FileOpenDialog.h"
@@ -139,6 +142,9 @@ private slots:
     void cancelKeepsValues_data();
     void cancelKeepsValues();
     void textNameOutsideCodePageRefused();
+    void separatorInPathStaysInItsValue_data();
+    void separatorInPathStaysInItsValue();
+    void folderNamedLikePairsOpensItself();
 
 private:
     QString path(const QString& relative) const { return QDir(m_root.path()).filePath(relative); }
@@ -244,6 +250,74 @@ void TestConnectionManager::fileTypes()
     QCOMPARE(cnx.count(u"[Login]"_s), (type >= 3 && type <= 8) ? 1 : 0);
     if (type >= 12 && type <= 14)
         QVERIFY(QFile::exists(QDir(work).filePath(QFileInfo(chosen).fileName())));
+}
+
+void TestConnectionManager::separatorInPathStaysInItsValue_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("dataSource"); // {path} or {folder}
+    QTest::newRow("1 Access") << 1 << u"semi;Provider=SQLite/base.mdb"_s << u"{path}"_s;
+    QTest::newRow("2 dBase") << 2 << u"dbf;Extended Properties=Text/clients.dbf"_s << u"{folder}"_s;
+    QTest::newRow("4 Advantage") << 4 << u"ads;x=1/t2.dbf"_s << u"{folder}"_s;
+    QTest::newRow("9 Paradox") << 9 << u"px;Extended Properties=Text/legacy.db"_s << u"{folder}"_s;
+    QTest::newRow("11 xls") << 11 << u"x'ls;a/book.xls"_s << u"{path}"_s;
+    QTest::newRow("15 SQLite") << 15 << u" lead;ing/shop.sqlite"_s << u"{path}"_s;
+}
+
+// A path is one value however it is spelt: ";" or quotes in it never add pairs.
+void TestConnectionManager::separatorInPathStaysInItsValue()
+{
+    QFETCH(int, type);
+    QFETCH(QString, file);
+    QFETCH(QString, dataSource);
+    const QString chosen = path(file);
+    QVERIFY(QDir().mkpath(QFileInfo(chosen).path()));
+    QFile f(chosen);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+
+    FileOpenDialog cdb(nullptr);
+    ConnectionManager manager;
+    const QString cnx = Browse(manager, cdb, Pick(type, chosen), true);
+    const ado::ConnectionString cs = ado::ConnectionString::Parse(cnx);
+    const QString expected = dataSource == u"{path}" ? chosen : QFileInfo(chosen).path();
+    QCOMPARE(cs.Value(u"Data Source"_s), expected);
+    QCOMPARE(manager.Directory, QFileInfo(chosen).path());
+    QStringList keys;
+    for (const auto& pair : cs.Pairs())
+        keys << pair.first;
+    QVERIFY2(!keys.contains(u"Extended Properties=Text"_s) && keys.count(u"Provider"_s) == 1 && !keys.contains(u"x"_s)
+                 && !keys.contains(u"a"_s),
+             qPrintable(keys.join(u'|')));
+    if (type == 2)
+        QCOMPARE(cs.Value(u"Extended Properties"_s), u"Dbase IV"_s);
+}
+
+// The folder "dbf;Extended Properties=Text" beside a folder "dbf" opens its own tables.
+void TestConnectionManager::folderNamedLikePairsOpensItself()
+{
+    const QString tricky = path(u"pairs/dbf;Extended Properties=Text"_s);
+    const QString sibling = path(u"pairs/dbf"_s);
+    QVERIFY(QDir().mkpath(tricky));
+    QVERIFY(QDir().mkpath(sibling));
+    QVERIFY(QFile::copy(testsupport::FixturePath(u"dbf/infused/dbase_03.dbf"_s), tricky + u"/people.dbf"_s));
+    QFile csv(sibling + u"/other.csv"_s);
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("a,b\r\n1,2\r\n");
+    csv.close();
+
+    FileOpenDialog cdb(nullptr);
+    ConnectionManager manager;
+    const QString cnx = Browse(manager, cdb, Pick(2, tricky + u"/people.dbf"_s), true);
+    ado::Connection connection;
+    connection.Open(cnx);
+    ado::Catalog catalog;
+    catalog.SetActiveConnection(&connection);
+    QStringList names;
+    for (const ado::TableInfo& t : catalog.Tables())
+        names << t.Name;
+    QCOMPARE(names, QStringList{u"people"_s});
 }
 
 void TestConnectionManager::dialogOffers_data()

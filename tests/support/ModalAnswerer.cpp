@@ -31,6 +31,9 @@ void ModalAnswerer::poll()
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || modal == m_last || !modal->isVisible())
         return;
+    const Answer& next = m_answers.at(m_answered);
+    if (!next.IsFor(modal))
+        return;
     m_last = modal;
     m_titles << modal->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(modal))
@@ -49,6 +52,16 @@ void ModalAnswerer::poll()
     });
     // A dialog re-shown later under the same pointer must be answered again.
     QTimer::singleShot(50, this, [this, modal] { if (m_last == modal) m_last = nullptr; });
+}
+
+bool ModalAnswerer::Answer::IsFor(const QWidget* w) const
+{
+    return m_expected.isEmpty() || w->objectName() == m_expected || w->inherits(m_expected.toLatin1().constData());
+}
+
+ModalAnswerer::Answer ModalAnswerer::For(const QString& objectNameOrClass, Answer answer)
+{
+    return Answer(objectNameOrClass, [answer](QWidget* w) { answer(w); });
 }
 
 ModalAnswerer::Answer ModalAnswerer::Accept()

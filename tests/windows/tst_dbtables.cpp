@@ -1,6 +1,9 @@
 #include "DbTablesFixture.h"
 
 #include "ado/AdoError.h"
+#include "ado/Catalog.h"
+#include "ado/Connection.h"
+#include "ado/Field.h"
 #include "ado/Recordset.h"
 #include "app/MDI.h"
 #include "app/MDabrix.h"
@@ -21,8 +24,11 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using testsupport::ModalAnswerer;
@@ -38,6 +44,9 @@ private slots:
     void listsTablesOnly_data();
     void listsTablesOnly();
     void noTableOpenFails();
+    void tableNamesNeverRunSql_data();
+    void tableNamesNeverRunSql();
+    void textFileNamesWithBrackets();
     void hfsqlDisablesAssync_data();
     void hfsqlDisablesAssync();
     void rowLimit_data();
@@ -124,6 +133,12 @@ void TestDbTables::listsTablesOnly_data()
         << QStringList{u"CREATE TABLE \"Order Details\" (id INTEGER)"_s, u"CREATE TABLE \"order\" (id INTEGER)"_s,
                        u"CREATE TABLE \"Zeta\" (id INTEGER)"_s}
         << QStringList{u"order"_s, u"Order Details"_s, u"Zeta"_s};
+    const QStringList accents{u"CREATE TABLE \"Zebra\" (id INTEGER)"_s, u"CREATE TABLE \"Éclair\" (id INTEGER)"_s,
+                              u"CREATE TABLE \"apple\" (id INTEGER)"_s, u"CREATE TABLE \"Eau\" (id INTEGER)"_s,
+                              u"CREATE TABLE \"école\" (id INTEGER)"_s};
+    const QStringList byLetter{u"apple"_s, u"Eau"_s, u"Éclair"_s, u"école"_s, u"Zebra"_s};
+    QTest::newRow("sqlite accents sort with their letter") << u"sqlite"_s << accents << byLetter;
+    QTest::newRow("postgres accents sort with their letter") << u"postgres"_s << accents << byLetter;
 }
 
 void TestDbTables::listsTablesOnly()
@@ -158,6 +173,99 @@ void TestDbTables::noTableOpenFails()
              qPrintable(answerer.texts().value(0)));
     QVERIFY(dataWindows().isEmpty());
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestDbTables::tableNamesNeverRunSql_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    const QStringList names{u"x]; DROP TABLE victim; --"_s, u"x] --"_s, u"x] UNION SELECT * FROM [secret"_s,
+                            u"a]b"_s, u"[sec]"_s};
+    for (const QString& kind : {u"sqlite"_s, u"postgres"_s})
+        for (const QString& name : names)
+            QTest::newRow(qPrintable(kind + u": "_s + name)) << kind << name;
+}
+
+// A name from the table list opens that table and nothing else, whatever it holds.
+void TestDbTables::tableNamesNeverRunSql()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    const QString quoted = u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
+    QStringList statements{u"CREATE TABLE victim (v VARCHAR(10))"_s, u"INSERT INTO victim VALUES ('victim')"_s,
+                           u"CREATE TABLE x (v VARCHAR(10))"_s, u"INSERT INTO x VALUES ('x')"_s,
+                           u"CREATE TABLE secret (v VARCHAR(10))"_s, u"INSERT INTO secret VALUES ('secret')"_s,
+                           u"CREATE TABLE "_s + quoted + u" (v VARCHAR(10))"_s};
+    for (int i = 0; i < 3; ++i)
+        statements << u"INSERT INTO "_s + quoted + u" VALUES ('own')"_s;
+    QVERIFY2(m_db.Open(kind, u"dbtables_names"_s, statements), qPrintable(m_db.error));
+
+    frmDbTables* form = openList();
+    form->findChild<QCheckBox*>(u"chkAssync"_s)->setChecked(false);
+    auto* list = form->findChild<QListWidget*>(u"Lis"_s);
+    const auto items = list->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    QCOMPARE(items.size(), 1);
+    list->setCurrentItem(items.first());
+    form->findChild<QAction*>(u"Open"_s)->trigger();
+
+    const QList<frmTblData*> windows = dataWindows();
+    QCOMPARE(windows.size(), 1);
+    ado::Recordset* rs = windows.first()->Recordset();
+    QVERIFY(rs);
+    QCOMPARE(rs->RecordCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(rs->ValueAt(row, 0).toString(), u"own"_s);
+    // An edit goes to that table too.
+    rs->MoveFirst();
+    rs->Fields(0).SetValue(u"edited"_s);
+    rs->Update();
+    for (const QString& other : {u"victim"_s, u"x"_s, u"secret"_s}) {
+        auto check = std::make_unique<ado::Recordset>();
+        check->Open(u"SELECT v FROM "_s + other, MDabrix::Cnx.get());
+        QCOMPARE(check->RecordCount(), 1);
+        QCOMPARE(check->Fields(0).Value().toString(), other);
+    }
+    auto own = std::make_unique<ado::Recordset>();
+    own->Open(u"SELECT v FROM "_s + quoted + u" WHERE v = 'edited'"_s, MDabrix::Cnx.get());
+    QCOMPARE(own->RecordCount(), 1);
+}
+
+// Text files are tables named after the file: brackets in the name open that file.
+void TestDbTables::textFileNamesWithBrackets()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QList<QPair<QString, int>> files{{u"[sec].csv"_s, 2}, {u"br]acket.csv"_s, 3}, {u"br.csv"_s, 4}, {u"sec.csv"_s, 5}};
+    for (const auto& [name, rows] : files) {
+        QFile f(folder.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("who,n\r\n");
+        for (int i = 1; i <= rows; ++i)
+            f.write(QStringLiteral("%1,%2\r\n").arg(name).arg(i).toUtf8());
+    }
+    DbTablesFixture::InitAppState();
+    MDabrix::Cnx = std::make_unique<ado::Connection>();
+    MDabrix::Cnx->Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder.path()
+                       + u";Extended Properties=\"Text\";OLE DB Services=-2;"_s);
+    MDabrix::Catalog = std::make_unique<ado::Catalog>();
+    MDabrix::Catalog->SetActiveConnection(MDabrix::Cnx.get());
+
+    frmDbTables* form = openList();
+    form->findChild<QCheckBox*>(u"chkAssync"_s)->setChecked(false);
+    auto* list = form->findChild<QListWidget*>(u"Lis"_s);
+    for (const auto& [name, rows] : files) {
+        const auto items = list->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        QCOMPARE(items.size(), 1);
+        list->setCurrentItem(items.first());
+        form->findChild<QAction*>(u"Open"_s)->trigger();
+        frmTblData* window = nullptr;
+        for (frmTblData* w : dataWindows())
+            if (w->Recordset() && w->Recordset()->RecordCount() > 0 && w->Recordset()->ValueAt(0, 0).toString() == name)
+                window = w;
+        QVERIFY2(window, qPrintable(name));
+        QCOMPARE(window->Recordset()->RecordCount(), rows);
+    }
+    QCOMPARE(dataWindows().size(), int(files.size()));
 }
 
 void TestDbTables::hfsqlDisablesAssync_data()

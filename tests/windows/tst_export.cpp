@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -50,6 +51,8 @@ private slots:
     void files_data();
     void files();
     void cloneKeepsTheCurrentRecord();
+    void encodingFollowsTheLocale_data();
+    void encodingFollowsTheLocale();
     void linkInPlaceIsReplacedNotFollowed();
     void failureKeepsThePreviousFile_data();
     void failureKeepsThePreviousFile();
@@ -181,6 +184,27 @@ void TestExport::failureKeepsThePreviousFile()
     QCOMPARE(read(path), missingFolder ? QByteArray("<missing>") : QByteArray("old"));
     // No half-written temporary file is left beside it.
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), missingFolder ? QStringList() : QStringList{QStringLiteral("Export.csv")});
+}
+
+void TestExport::encodingFollowsTheLocale_data()
+{
+    QTest::addColumn<QByteArray>("codeset");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("UTF-8");
+    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1") << QByteArray("ISO-8859-1");
+    QTest::newRow("Latin-9") << QByteArray("ISO-8859-15") << QByteArray("ISO-8859-15");
+    QTest::newRow("C locale") << QByteArray("ANSI_X3.4-1968") << QByteArray("UTF-8");
+    QTest::newRow("unknown") << QByteArray("NO-SUCH-SET") << QByteArray("UTF-8");
+}
+
+// The file is in the locale's character set, except where that set cannot hold French.
+void TestExport::encodingFollowsTheLocale()
+{
+    QFETCH(QByteArray, codeset);
+    QFETCH(QByteArray, encoding);
+    QCOMPARE(CsvExporter::EncodingName(codeset), encoding);
+    // This run's own locale is one the file can be written in.
+    QVERIFY(QStringEncoder(CsvExporter::EncodingName(CsvExporter::LocaleCodeset()).constData()).isValid());
 }
 
 DABRIX_TEST_MAIN(TestExport)

@@ -64,10 +64,10 @@ QString FileEngineBackend::Translate(const QString& jetSql) const
     const auto aliasOf = [this](const QString& text) { return m_aliases.value(text.toLower()); };
     for (qsizetype i = 0; i < tokens.size(); ++i) {
         const SqlToken& t = tokens[i];
-        if ((t.kind == SqlToken::Bracketed || t.kind == SqlToken::QuotedName) && t.text.size() >= 2) {
-            const QString table = aliasOf(t.text.mid(1, t.text.size() - 2));
+        if (t.isClosedName()) {
+            const QString table = aliasOf(t.name());
             if (!table.isEmpty()) {
-                out += u'[' + table + u']';
+                out += SqlToken::bracket(table);
                 continue;
             }
         }
@@ -76,7 +76,7 @@ QString FileEngineBackend::Translate(const QString& jetSql) const
             const bool qualified = !out.isEmpty() && out.back() == u'.';
             const QString table = qualified ? QString() : aliasOf(t.text + tokens[i + 1].text + tokens[i + 2].text);
             if (!table.isEmpty()) {
-                out += u'[' + table + u']';
+                out += SqlToken::bracket(table);
                 i += 2;
                 continue;
             }

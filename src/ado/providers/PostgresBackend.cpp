@@ -53,17 +53,51 @@ QStringList PostgresBackend::PrimaryKey(const QString& table)
         "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
         "WHERE i.indrelid = to_regclass(?) AND i.indisprimary "
         "ORDER BY array_position(i.indkey::int2[], a.attnum)"));
-    // to_regclass takes a possibly qualified, quoted name.
-    QString regclass;
-    for (const QString& part : table.split(u'.'))
-        regclass += (regclass.isEmpty() ? QString() : QStringLiteral(".")) + Dialect().quoteIdentifier(part);
-    q.addBindValue(regclass);
+    q.addBindValue(RegClass(table));
     if (!q.exec())
         Fail(q, q.lastQuery());
     QStringList names;
     while (q.next())
         names << q.value(0).toString();
     return names;
+}
+
+QString PostgresBackend::RegClass(const QString& table) const
+{
+    const QString whole = Dialect().quoteIdentifier(table);
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"));
+    q.addBindValue(whole);
+    if (q.exec() && q.next() && q.value(0).toBool())
+        return whole;
+    QString regclass;
+    for (const QString& part : table.split(u'.'))
+        regclass += (regclass.isEmpty() ? QString() : QStringLiteral(".")) + Dialect().quoteIdentifier(part);
+    return regclass;
+}
+
+QVector<ColumnInfo> PostgresBackend::TableColumns(const QString& table)
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral(
+        "SELECT a.attname, a.atttypid, a.attnotnull, "
+        "a.attidentity <> '' OR COALESCE(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
+        "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+        "WHERE a.attrelid = to_regclass(?) AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum"));
+    q.addBindValue(RegClass(table));
+    if (!q.exec())
+        Fail(q, q.lastQuery());
+    QVector<ColumnInfo> columns;
+    while (q.next()) {
+        ColumnInfo c;
+        c.name = q.value(0).toString();
+        c.baseColumn = c.name;
+        c.type = AdoType::FromPostgresOid(q.value(1).toInt());
+        c.nullable = !q.value(2).toBool();
+        c.autoIncrement = q.value(3).toBool();
+        columns.append(c);
+    }
+    return columns;
 }
 
 void PostgresBackend::SetCommandTimeout(int seconds)

@@ -18,9 +18,14 @@ public:
     bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString& table) override;
+    // From the catalogue by the table's regclass: QPSQL folds an unquoted name to lower case.
+    QVector<ColumnInfo> TableColumns(const QString& table) override;
     void SetCommandTimeout(int seconds) override;
 
 protected:
+    // The table as to_regclass reads it: the whole name quoted when that is a table, else
+    // split at its dots into schema and table.
+    QString RegClass(const QString& table) const;
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
 };
 

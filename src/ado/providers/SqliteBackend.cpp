@@ -6,6 +6,7 @@
 #include "ado/providers/SqliteCursor.h"
 
 #include <QDate>
+#include <QSqlDatabase>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -16,6 +17,8 @@
 #include <QTime>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace ado {
 
@@ -59,6 +62,68 @@ QList<TableInfo> SqliteBackend::Tables()
         tables.append({name, type});
     }
     return tables;
+}
+
+namespace {
+
+struct TableInfoRow {
+    ColumnInfo column;
+    int keyPosition = 0; // 1-based place in the primary key, 0 when not in it
+};
+
+// PRAGMA table_info of a table, or of schema.table when the whole name is no table.
+QList<TableInfoRow> ReadTableInfo(const QSqlDatabase& db, const SqlDialect& dialect, const QString& table)
+{
+    const auto read = [&](const QString& pragma) {
+        QList<TableInfoRow> rows;
+        QSqlQuery q(db);
+        if (!q.prepare(pragma) || !q.exec())
+            return rows;
+        while (q.next()) {
+            TableInfoRow row;
+            row.column.name = q.value(1).toString();
+            row.column.baseColumn = row.column.name;
+            row.column.type = AdoType::FromDeclaredType(q.value(2).toString());
+            row.column.nullable = !q.value(3).toBool();
+            row.keyPosition = q.value(5).toInt();
+            rows.append(row);
+        }
+        return rows;
+    };
+    QList<TableInfoRow> rows = read(QStringLiteral("PRAGMA table_info(") + dialect.quoteIdentifier(table) + u')');
+    const qsizetype dot = table.indexOf(u'.');
+    if (rows.isEmpty() && dot > 0)
+        rows = read(QStringLiteral("PRAGMA ") + dialect.quoteIdentifier(table.left(dot)) + QStringLiteral(".table_info(")
+                    + dialect.quoteIdentifier(table.mid(dot + 1)) + u')');
+    // A lone INTEGER PRIMARY KEY is the row id: SQLite numbers it.
+    int keyColumns = 0;
+    for (const TableInfoRow& row : rows)
+        keyColumns += row.keyPosition > 0 ? 1 : 0;
+    for (TableInfoRow& row : rows)
+        row.column.autoIncrement = keyColumns == 1 && row.keyPosition == 1 && row.column.type == AdoType::Integer;
+    return rows;
+}
+
+} // namespace
+
+QVector<ColumnInfo> SqliteBackend::TableColumns(const QString& table)
+{
+    QVector<ColumnInfo> columns;
+    for (const TableInfoRow& row : ReadTableInfo(m_db, Dialect(), table))
+        columns.append(row.column);
+    return columns;
+}
+
+QStringList SqliteBackend::PrimaryKey(const QString& table)
+{
+    QList<TableInfoRow> rows = ReadTableInfo(m_db, Dialect(), table);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const TableInfoRow& a, const TableInfoRow& b) { return a.keyPosition < b.keyPosition; });
+    QStringList names;
+    for (const TableInfoRow& row : rows)
+        if (row.keyPosition > 0)
+            names << row.column.name;
+    return names;
 }
 
 QVector<ColumnInfo> SqliteBackend::DescribeColumns(const QSqlQuery& query) const

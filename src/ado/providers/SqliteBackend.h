@@ -18,6 +18,10 @@ public:
     QString RowIdColumn() const override { return QStringLiteral("rowid"); }
     bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
+    // Read through PRAGMA table_info with our own quoting: QSQLITE passes a name holding
+    // brackets into its statement as it is.
+    QVector<ColumnInfo> TableColumns(const QString& table) override;
+    QStringList PrimaryKey(const QString& table) override;
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
 
 protected:
