@@ -4,9 +4,11 @@
 #include "ado/Backend.h"
 #include "ado/Catalog.h"
 #include "ado/Connection.h"
+#include "app/CommandLine.h"
 #include "app/MDI.h"
 #include "app/SettingsStore.h"
 #include "app/frmOpenDB.h"
+#include "connections/MConnections.h"
 #include "connections/frmChoixDb.h"
 #include "ui/BusyCursor.h"
 #include "ui/FailureReport.h"
@@ -20,6 +22,8 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 
+#include <utility>
+
 namespace MDabrix {
 
 QString AppTitle;
@@ -32,6 +36,8 @@ std::unique_ptr<ado::Catalog> Catalog;
 QString CnxString;
 bool IsJet4 = false;
 bool IsHfsql = false;
+QString PendingSource;
+qint16 PendingTextFileType = CommandLine::CommaText;
 
 void Main()
 {
@@ -92,33 +98,90 @@ void DeleteWorkFolder()
     QDir(WorkFolder).removeRecursively();
 }
 
+namespace {
+
+// Opens the shared connection on cnx with the splash showing; the caller handles failures.
+void OpenShared(const QString& cnx, std::unique_ptr<frmOpenDB>& splash)
+{
+    splash = std::make_unique<frmOpenDB>();
+    splash->show();
+    QCoreApplication::processEvents();
+    CnxString = cnx;
+    {
+        ui::BusyCursor busy;
+        Cnx->Open(CnxString, QString(), QString(), -1);
+    }
+    IsJet4 = IsJet4Database();
+    IsHfsql = IsHfsqlProvider();
+    Catalog->SetActiveConnection(Cnx.get());
+    splash.reset();
+}
+
+void NewConnection()
+{
+    CloseDatabase();
+    Cnx = std::make_unique<ado::Connection>();
+    Cnx->SetCommandTimeout(900);
+    Catalog = std::make_unique<ado::Catalog>();
+}
+
+void ReportOpenFailure(std::exception_ptr failure, const QString& opening)
+{
+    long number = 0;
+    QString description;
+    ui::FailureReport::Describe(failure, number, description);
+    ui::BusyCursor::RestoreAll();
+    QMessageBox box(QMessageBox::Warning, AppTitle,
+                    QStringLiteral("Je n'arrive pas à ouvrir DB '") + opening + QStringLiteral("'\n")
+                        + QString::number(number) + u' ' + description,
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+// The database of the command line; false (after the open-failure message) when it
+// cannot be opened or the user cancels its login.
+bool OpenPendingSource()
+{
+    const QString source = std::exchange(PendingSource, QString());
+    std::unique_ptr<frmOpenDB> splash;
+    QString opening = source;
+    try {
+        NewConnection();
+        QString cnx = CommandLine::ConnectionStringFor(source, PendingTextFileType);
+        opening = cnx;
+        if (cnx.contains(MConnections::LoginMarker)) {
+            cnx = MConnections::ApplyLogin(cnx);
+            if (cnx.isEmpty())
+                return false;
+        }
+        OpenShared(cnx, splash);
+        return true;
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        splash.reset();
+        CloseDatabase();
+        ReportOpenFailure(failure, opening);
+        return false;
+    }
+}
+
+} // namespace
+
 bool OpenDatabase()
 {
+    if (!PendingSource.isEmpty() && OpenPendingSource())
+        return true;
     std::unique_ptr<frmOpenDB> splash;
     std::unique_ptr<frmChoixDb> chooser;
     QString opening;
     try {
         bool result = false;
-        CloseDatabase();
-        Cnx = std::make_unique<ado::Connection>();
-        Cnx->SetCommandTimeout(900);
-        Catalog = std::make_unique<ado::Catalog>();
+        NewConnection();
         chooser = std::make_unique<frmChoixDb>();
         chooser->exec();
         if (chooser->OK()) {
-            splash = std::make_unique<frmOpenDB>();
-            splash->show();
-            QCoreApplication::processEvents();
-            CnxString = chooser->ConnectString();
-            opening = CnxString;
-            {
-                ui::BusyCursor busy;
-                Cnx->Open(CnxString, QString(), QString(), -1);
-            }
-            IsJet4 = IsJet4Database();
-            IsHfsql = IsHfsqlProvider();
-            Catalog->SetActiveConnection(Cnx.get());
-            splash.reset();
+            opening = chooser->ConnectString();
+            OpenShared(opening, splash);
             result = true;
         }
         chooser->Unload();
@@ -132,15 +195,7 @@ bool OpenDatabase()
             chooser.reset();
         }
         CloseDatabase();
-        long number = 0;
-        QString description;
-        ui::FailureReport::Describe(failure, number, description);
-        ui::BusyCursor::RestoreAll();
-        QMessageBox box(QMessageBox::Warning, AppTitle,
-                        QStringLiteral("Je n'arrive pas à ouvrir DB '") + opening + QStringLiteral("'\n")
-                            + QString::number(number) + u' ' + description,
-                        QMessageBox::Ok);
-        box.exec();
+        ReportOpenFailure(failure, opening);
         return false;
     }
 }

@@ -22,6 +22,10 @@ extern std::unique_ptr<ado::Catalog> Catalog;
 extern QString CnxString;
 extern bool IsJet4;
 extern bool IsHfsql;
+// A database named on the command line: the first OpenDatabase opens it without the
+// chooser (and shows the chooser when it cannot be opened).
+extern QString PendingSource;
+extern qint16 PendingTextFileType;
 
 void Main();
 bool OpenDatabase();

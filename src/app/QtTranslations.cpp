@@ -7,10 +7,11 @@
 
 bool QtTranslations::Install()
 {
-    static QTranslator* installed = nullptr;
-    if (installed)
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app->findChild<QTranslator*>(QStringLiteral("qtbase_fr"), Qt::FindDirectChildrenOnly))
         return true;
-    auto* translator = new QTranslator(QCoreApplication::instance());
+    auto* translator = new QTranslator(app);
+    translator->setObjectName(QStringLiteral("qtbase_fr"));
     // French whatever the system locale: the program's own texts are French too.
     if (!translator->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -18,6 +19,5 @@ bool QtTranslations::Install()
         return false;
     }
     QCoreApplication::installTranslator(translator);
-    installed = translator;
     return true;
 }

@@ -26,9 +26,12 @@ public:
     // FileType runs from 1 to this; the last one, SQLite, is this platform's own.
     static constexpr qint16 FileTypeCount = 15;
 
-private:
+    // The string of a file of that type, as a browse that chose it builds it (text types
+    // prepare their working folder first); also for files named on the command line.
     static QString BuildString(qint16 fileType, const QString& path, const QString& folder, const QString& ext,
                                bool lIsMain);
+
+private:
     static QString AdvantageString(qint16 fileType, const QString& path, const QString& folder, const QString& ext);
 
     QString m_tableName;
