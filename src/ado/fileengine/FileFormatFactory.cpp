@@ -42,12 +42,12 @@ bool FirstRowHasNames(const QString& extended)
     return true;
 }
 
-} // namespace
-
-int FileFormatFactory::JetEngineType(const QString& extendedProperties)
+// The provider's engine type code for the ISAM that the extended properties name
+// ("Dbase IV" 11, "Paradox 5.x" 52, "Excel 8.0" 23, "Text" 60...); 0, the provider's
+// "unknown", for a name it has no code for. The Jet engine's own codes (1 to 5) belong to
+// Access files, which answer from their header instead.
+int JetEngineType(const QString& extendedProperties)
 {
-    // The codes of the provider's JET_ENGINETYPE constants; the Jet engine's own (1 to 5)
-    // belong to Access files, which answer from their header instead.
     static const QHash<QString, int> Codes = {
         {QStringLiteral("dbase iii"), 10},   {QStringLiteral("dbase iv"), 11},    {QStringLiteral("dbase 5.0"), 12},
         {QStringLiteral("excel 3.0"), 20},   {QStringLiteral("excel 4.0"), 21},   {QStringLiteral("excel 5.0"), 22},
@@ -59,6 +59,8 @@ int FileFormatFactory::JetEngineType(const QString& extendedProperties)
     const QString isam = extendedProperties.section(u';', 0, 0).simplified().toLower();
     return Codes.value(isam, 0);
 }
+
+} // namespace
 
 std::unique_ptr<Backend> FileFormatFactory::OpenJet(const QString& provider, const ConnectionString& cs)
 {

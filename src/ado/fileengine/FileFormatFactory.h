@@ -27,11 +27,6 @@ class FileFormatFactory {
 public:
     static std::unique_ptr<Backend> OpenJet(const QString& provider, const ConnectionString& cs);
     static std::unique_ptr<Backend> OpenAdvantage(const ConnectionString& cs);
-
-    // The provider's engine type code for the ISAM that the extended properties name
-    // ("Dbase IV" 11, "Paradox 5.x" 52, "Excel 8.0" 23, "Text" 60...); 0, the provider's
-    // "unknown", for a name it has no code for.
-    static int JetEngineType(const QString& extendedProperties);
 };
 
 } // namespace ado
