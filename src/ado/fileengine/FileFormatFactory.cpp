@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 namespace ado {
 
@@ -41,6 +42,24 @@ bool FirstRowHasNames(const QString& extended)
     return true;
 }
 
+// The provider's engine type code for the ISAM that the extended properties name
+// ("Dbase IV" 11, "Paradox 5.x" 52, "Excel 8.0" 23, "Text" 60...); 0, the provider's
+// "unknown", for a name it has no code for. The Jet engine's own codes (1 to 5) belong to
+// Access files, which answer from their header instead.
+int JetEngineType(const QString& extendedProperties)
+{
+    static const QHash<QString, int> Codes = {
+        {QStringLiteral("dbase iii"), 10},   {QStringLiteral("dbase iv"), 11},    {QStringLiteral("dbase 5.0"), 12},
+        {QStringLiteral("excel 3.0"), 20},   {QStringLiteral("excel 4.0"), 21},   {QStringLiteral("excel 5.0"), 22},
+        {QStringLiteral("excel 8.0"), 23},   {QStringLiteral("excel 9.0"), 24},   {QStringLiteral("paradox 3.x"), 50},
+        {QStringLiteral("paradox 4.x"), 51}, {QStringLiteral("paradox 5.x"), 52}, {QStringLiteral("paradox 7.x"), 53},
+        {QStringLiteral("text"), 60},
+    };
+    // The ISAM name is the first item; options such as HDR=Yes follow it.
+    const QString isam = extendedProperties.section(u';', 0, 0).simplified().toLower();
+    return Codes.value(isam, 0);
+}
+
 } // namespace
 
 std::unique_ptr<Backend> FileFormatFactory::OpenJet(const QString& provider, const ConnectionString& cs)
@@ -52,16 +71,16 @@ std::unique_ptr<Backend> FileFormatFactory::OpenJet(const QString& provider, con
     std::unique_ptr<FileFormat> format;
     if (lowerExt.startsWith(u"dbase")) {
         RequireFolder(source);
-        format = formats::OpenDbfFolder(source);
+        format = formats::OpenDbfFolder(source, JetEngineType(extended));
     } else if (lowerExt.startsWith(u"paradox")) {
         RequireFolder(source);
-        format = formats::OpenParadoxFolder(source);
+        format = formats::OpenParadoxFolder(source, JetEngineType(extended));
     } else if (lowerExt.startsWith(u"text")) {
         RequireFolder(source);
         format = formats::OpenTextFolder(source);
     } else if (lowerExt.startsWith(u"excel") || suffix == u"xls" || suffix == u"xlsx" || suffix == u"xlsm") {
         RequireFile(source);
-        format = formats::OpenWorkbook(source, FirstRowHasNames(extended));
+        format = formats::OpenWorkbook(source, FirstRowHasNames(extended), JetEngineType(extended));
     } else if (suffix == u"mdb" || suffix == u"accdb" || extended.isEmpty()) {
         RequireFile(source);
         format = formats::OpenAccessFile(source);

@@ -9,7 +9,8 @@
 
 namespace ado {
 
-DbfFolderFormat::DbfFolderFormat(const QString& folder) : m_folder(folder)
+DbfFolderFormat::DbfFolderFormat(const QString& folder, std::optional<int> engineType)
+    : m_folder(folder), m_engineType(engineType)
 {
     const QDir dir(folder);
     if (!dir.exists())
@@ -51,11 +52,18 @@ std::unique_ptr<FileTable> DbfFolderFormat::OpenTable(const QString& table)
     throw AdoError(err::TableNotFound, QStringLiteral("The Microsoft Jet database engine could not find the object '%1'.").arg(table));
 }
 
+QVariant DbfFolderFormat::Property(const QString& name) const
+{
+    if (m_engineType && name.compare(QStringLiteral("Jet OLEDB:Engine Type"), Qt::CaseInsensitive) == 0)
+        return *m_engineType;
+    return {};
+}
+
 namespace formats {
 
-std::unique_ptr<FileFormat> OpenDbfFolder(const QString& folder)
+std::unique_ptr<FileFormat> OpenDbfFolder(const QString& folder, std::optional<int> engineType)
 {
-    return std::make_unique<DbfFolderFormat>(folder);
+    return std::make_unique<DbfFolderFormat>(folder, engineType);
 }
 
 } // namespace formats

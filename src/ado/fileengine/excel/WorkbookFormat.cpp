@@ -10,12 +10,12 @@
 
 namespace ado {
 
-WorkbookFormat::WorkbookFormat(std::unique_ptr<WorkbookReader> reader, bool firstRowHasNames)
-    : m_reader(std::move(reader)), m_firstRowHasNames(firstRowHasNames)
+WorkbookFormat::WorkbookFormat(std::unique_ptr<WorkbookReader> reader, bool firstRowHasNames, int engineType)
+    : m_reader(std::move(reader)), m_firstRowHasNames(firstRowHasNames), m_engineType(engineType)
 {
 }
 
-std::unique_ptr<WorkbookFormat> WorkbookFormat::Open(const QString& file, bool firstRowHasNames)
+std::unique_ptr<WorkbookFormat> WorkbookFormat::Open(const QString& file, bool firstRowHasNames, int engineType)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
@@ -31,7 +31,7 @@ std::unique_ptr<WorkbookFormat> WorkbookFormat::Open(const QString& file, bool f
         throw AdoError(err::Unspecified, QStringLiteral("The workbook '%1' cannot be read: it is neither an .xlsx workbook "
                                                         "(a zip package) nor an Excel 97-2003 .xls file.")
                                              .arg(file));
-    return std::make_unique<WorkbookFormat>(std::move(reader), firstRowHasNames);
+    return std::make_unique<WorkbookFormat>(std::move(reader), firstRowHasNames, engineType);
 }
 
 QList<TableInfo> WorkbookFormat::Tables()
@@ -63,11 +63,18 @@ std::unique_ptr<FileTable> WorkbookFormat::OpenTable(const QString& table)
     throw AdoError(err::TableNotFound, QStringLiteral("The Microsoft Jet database engine could not find the object '%1'.").arg(table));
 }
 
+QVariant WorkbookFormat::Property(const QString& name) const
+{
+    if (name.compare(QStringLiteral("Jet OLEDB:Engine Type"), Qt::CaseInsensitive) == 0)
+        return m_engineType;
+    return {};
+}
+
 namespace formats {
 
-std::unique_ptr<FileFormat> OpenWorkbook(const QString& file, bool firstRowHasNames)
+std::unique_ptr<FileFormat> OpenWorkbook(const QString& file, bool firstRowHasNames, int engineType)
 {
-    return WorkbookFormat::Open(file, firstRowHasNames);
+    return WorkbookFormat::Open(file, firstRowHasNames, engineType);
 }
 
 } // namespace formats

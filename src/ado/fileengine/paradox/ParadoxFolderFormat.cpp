@@ -9,8 +9,8 @@
 
 namespace ado {
 
-ParadoxFolderFormat::ParadoxFolderFormat(const QString& folder)
-    : m_folder(folder)
+ParadoxFolderFormat::ParadoxFolderFormat(const QString& folder, int engineType)
+    : m_folder(folder), m_engineType(engineType)
 {
     const QDir dir(folder);
     const QStringList files = dir.entryList({QStringLiteral("*.db")}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
@@ -44,11 +44,18 @@ std::unique_ptr<FileTable> ParadoxFolderFormat::OpenTable(const QString& table)
     return std::make_unique<ParadoxTable>(QDir(m_folder).filePath(file));
 }
 
+QVariant ParadoxFolderFormat::Property(const QString& name) const
+{
+    if (name.compare(QStringLiteral("Jet OLEDB:Engine Type"), Qt::CaseInsensitive) == 0)
+        return m_engineType;
+    return {};
+}
+
 namespace formats {
 
-std::unique_ptr<FileFormat> OpenParadoxFolder(const QString& folder)
+std::unique_ptr<FileFormat> OpenParadoxFolder(const QString& folder, int engineType)
 {
-    return std::make_unique<ParadoxFolderFormat>(folder);
+    return std::make_unique<ParadoxFolderFormat>(folder, engineType);
 }
 
 } // namespace formats

@@ -89,6 +89,14 @@ std::unique_ptr<FileTable> TextFolderFormat::OpenTable(const QString& table)
     }
 }
 
+QVariant TextFolderFormat::Property(const QString& name) const
+{
+    // The text ISAM has one engine type, whatever the files' delimiters.
+    if (name.compare(QStringLiteral("Jet OLEDB:Engine Type"), Qt::CaseInsensitive) == 0)
+        return 60;
+    return {};
+}
+
 namespace formats {
 
 std::unique_ptr<FileFormat> OpenTextFolder(const QString& folder)

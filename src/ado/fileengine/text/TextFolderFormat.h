@@ -16,6 +16,7 @@ public:
     QList<TableInfo> Tables() override;
     QStringList Aliases(const QString& table) const override;
     std::unique_ptr<FileTable> OpenTable(const QString& table) override;
+    QVariant Property(const QString& name) const override;
 
 private:
     QStringList FileNames() const;
