@@ -303,7 +303,7 @@ QByteArray ChildProcessReader::Run(const Work& work) const
     const int status = child.Wait(&cpu);
 
     if (timedOut)
-        Fail(QStringLiteral("reading it took longer than %1 seconds").arg(m_limits.timeoutMs / 1000));
+        Fail(QStringLiteral("reading it took longer than %1 seconds").arg(m_limits.timeoutMs / 1000.0));
     if (tooLong)
         Fail(Damaged(QStringLiteral("answered with more than %1 MiB").arg(MiB(m_limits.answerBytes))));
     const QString outOfMemory = QStringLiteral("needed more than %1 MiB of memory on it").arg(MiB(m_limits.memoryBytes));

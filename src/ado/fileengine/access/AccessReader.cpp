@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QIODevice>
 
+#include <algorithm>
+#include <unistd.h>
+
 namespace ado {
 
 namespace {
@@ -17,9 +20,14 @@ enum class RowsTag : quint8 { Row, End, Failure };
 
 ChildProcessReader::Limits LimitsFor(const QString& file)
 {
+    const qint64 size = QFileInfo(file).size();
     ChildProcessReader::Limits limits;
-    // libmdb needs little beyond its pages; a memo value is at most the file's size.
-    limits.memoryBytes = (qint64(1) << 30) + 2 * QFileInfo(file).size();
+    // libmdb needs little beyond its pages; a memo value, at most the file's size, is
+    // held a few times over while it is converted and written.
+    const qint64 physical = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+    limits.memoryBytes = std::min((qint64(256) << 20) + 8 * size, std::max(qint64(256) << 20, physical / 2));
+    // Reading takes well under a second per ten megabytes; a reader far slower loops.
+    limits.cpuSeconds = int(std::min<qint64>(limits.timeoutMs / 1000, 30 + size / (10 << 20)));
     return limits;
 }
 
