@@ -97,7 +97,6 @@ private slots:
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<int>("answerMiB");
         QTest::addColumn<QString>("expected"); // the reason, or the answer's last bytes
-        QTest::newRow("answer") << "answer" << 256 << 10 << 30000 << 0 << "";
         QTest::newRow("answer and chatter") << "answer and chatter" << 256 << 10 << 30000 << 0 << "";
         QTest::newRow("memory beyond the inherited") << "allocate within the limit" << 512 << 10 << 30000 << 0 << "aa";
         QTest::newRow("crash") << "segmentation fault" << 256 << 10 << 30000 << 0
@@ -155,14 +154,11 @@ private slots:
         QCOMPARE(errno, ECHILD);
     }
 
-    void hookRunsInTheChild()
+    // With SIGCHLD ignored the kernel reaps the child unseen: how it ended is not known,
+    // so its answer is not trusted.
+    void endNotKnown()
     {
-        const pid_t parent = ::getpid();
-        ChildProcessReader::SetChildHook([parent] {
-            if (::getpid() == parent)
-                ::abort();
-            ::raise(SIGBUS);
-        });
+        const auto previous = std::signal(SIGCHLD, SIG_IGN);
         const ChildProcessReader reader(QStringLiteral("The file 'x' cannot be read"), QStringLiteral("test"), {});
         QString failure;
         try {
@@ -170,9 +166,8 @@ private slots:
         } catch (const AdoError& e) {
             failure = e.Description();
         }
-        ChildProcessReader::SetChildHook({});
-        QVERIFY2(failure.contains(QStringLiteral("with signal %1").arg(SIGBUS)), qPrintable(failure));
-        QVERIFY(reader.Run(WorkNamed(QStringLiteral("answer"))) == Pattern(3 << 20));
+        std::signal(SIGCHLD, previous);
+        QVERIFY2(failure.startsWith(QStringLiteral("The file 'x' cannot be read: the end of the test reader is unknown")), qPrintable(failure));
     }
 };
 

@@ -82,18 +82,20 @@ public:
     ChildGuard& operator=(const ChildGuard&) = delete;
 
     void Kill() const { ::kill(m_pid, SIGKILL); }
-    // The wait status; the processor time the child used goes to *cpuSeconds.
+    // The wait status, or -1 when the child cannot be waited for (SIGCHLD ignored
+    // reaps it unseen); the processor time it used goes to *cpuSeconds.
     int Wait(double* cpuSeconds = nullptr)
     {
         int status = 0;
         rusage usage{};
-        while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        int rc;
+        while ((rc = ::wait4(m_pid, &status, 0, &usage)) < 0 && errno == EINTR) {
         }
         m_pid = -1;
         if (cpuSeconds)
             *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
                           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        return status;
+        return rc < 0 ? -1 : status;
     }
 
 private:
@@ -163,9 +165,15 @@ qint64 DefaultAnswerLimit()
     return std::max<qint64>(qint64(256) << 20, physical / 8);
 }
 
+// Lowers a limit; one already lower stays, as it cannot be raised.
 void SetLimit(int resource, rlim_t soft, rlim_t hard)
 {
-    const rlimit limit{soft, hard};
+    rlimit limit{};
+    ::getrlimit(resource, &limit);
+    if (limit.rlim_max != RLIM_INFINITY)
+        hard = std::min(hard, limit.rlim_max);
+    limit.rlim_cur = std::min(soft, hard);
+    limit.rlim_max = hard;
     ::setrlimit(resource, &limit);
 }
 
@@ -301,6 +309,8 @@ QByteArray ChildProcessReader::Run(const Work& work) const
         child.Kill();
     double cpu = 0;
     const int status = child.Wait(&cpu);
+    if (status < 0)
+        Fail(QStringLiteral("the end of the %1 reader is unknown (%2)").arg(m_reader, qt_error_string(errno)));
 
     if (timedOut)
         Fail(QStringLiteral("reading it took longer than %1 seconds").arg(m_limits.timeoutMs / 1000.0));
