@@ -4,6 +4,7 @@
 #include "ado/Catalog.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
+#include "ado/fileengine/ChildProcessReader.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -15,6 +16,9 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace ado;
 
@@ -113,6 +117,26 @@ bool SameValue(const QVariant& ours, int adoType, const QString& theirs, QString
         return ours.toString() == theirs;
     }
 }
+
+// The most memory the test program has used so far, from the kernel's accounting.
+qint64 PeakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// Makes every child reader die of the signal while the guard lives.
+class ChildCrash {
+public:
+    explicit ChildCrash(int sig) { ChildProcessReader::SetChildHook([sig] { ::raise(sig); }); }
+    ~ChildCrash() { ChildProcessReader::SetChildHook({}); }
+};
 
 QByteArray Digest(const QString& file)
 {
@@ -413,6 +437,118 @@ private slots:
         }
         QVERIFY(failures > 0);
         QCOMPARE(Digest(file), before);
+    }
+
+    // Bytes of the catalogue's property blocks that make libmdb allocate until memory
+    // runs out (a length's high byte, a count's), found by trying values on each byte.
+    void catalogueThatEatsMemory_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("Jet 4 properties") << "northwind-jet4/Northwind.mdb" << qint64(73968) << QByteArray("\x00", 1);
+        QTest::newRow("Jet 3 property length") << "jackcess/testV1997.mdb" << qint64(41528) << QByteArray("\x7f");
+        QTest::newRow("Jet 3 property count") << "jackcess/testV1997.mdb" << qint64(41549) << QByteArray("\x00", 1);
+    }
+
+    void catalogueThatEatsMemory()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(qint64, offset);
+        QFETCH(QByteArray, bytes);
+        const QString file = Copy(fixture);
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(offset));
+            QCOMPARE(f.write(bytes), bytes.size());
+        }
+        const qint64 peakBefore = PeakMemory();
+        QVERIFY(peakBefore > 0);
+        try {
+            Connection cnx;
+            cnx.Open(ConnectionString(file));
+            QFAIL("the damaged file was opened");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Number(), -2147467259L);
+            QVERIFY2(e.Description().contains(QStringLiteral("'%1'").arg(file)), qPrintable(e.Description()));
+            QVERIFY2(e.Description().contains(QStringLiteral("damaged")), qPrintable(e.Description()));
+        }
+        QVERIFY2(PeakMemory() - peakBefore < qint64(200) << 20, qPrintable(QString::number(PeakMemory() - peakBefore)));
+
+        // The program goes on: the intact file still reads.
+        Connection cnx;
+        cnx.Open(ConnectionString(Copy(fixture)));
+        Catalog cat;
+        cat.SetActiveConnection(&cnx);
+        QVERIFY(!cat.Tables().isEmpty());
+    }
+
+    void readerKilledBySignal_data()
+    {
+        QTest::addColumn<bool>("atOpen");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("catalogue, segmentation fault") << true << SIGSEGV;
+        QTest::newRow("catalogue, killed") << true << SIGKILL;
+        QTest::newRow("rows, segmentation fault") << false << SIGSEGV;
+        QTest::newRow("rows, bus error") << false << SIGBUS;
+    }
+
+    void readerKilledBySignal()
+    {
+        QFETCH(bool, atOpen);
+        QFETCH(int, signal);
+        const QString file = Copy(QStringLiteral("mdbtestdata/nwind.mdb"));
+        const QString expected = QStringLiteral("with signal %1").arg(signal);
+        Connection cnx;
+        if (atOpen) {
+            const ChildCrash crash(signal);
+            try {
+                cnx.Open(ConnectionString(file));
+                QFAIL("the file was opened");
+            } catch (const AdoError& e) {
+                QVERIFY2(e.Description().startsWith(QStringLiteral("The database '%1' cannot be read: ").arg(file)), qPrintable(e.Description()));
+                QVERIFY2(e.Description().contains(expected), qPrintable(e.Description()));
+            }
+            return;
+        }
+        cnx.Open(ConnectionString(file));
+        {
+            const ChildCrash crash(signal);
+            Recordset rs;
+            try {
+                rs.Open(QStringLiteral("SELECT * FROM Shippers"), &cnx);
+                QFAIL("the rows were read");
+            } catch (const AdoError& e) {
+                QVERIFY2(e.Description().contains(QStringLiteral("The table 'Shippers' of '%1' cannot be read: ").arg(file)),
+                         qPrintable(e.Description()));
+                QVERIFY2(e.Description().contains(expected), qPrintable(e.Description()));
+            }
+        }
+        // The next read of the same connection runs a new reader.
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT COUNT(*) FROM Shippers"), &cnx);
+        QCOMPARE(rs.Fields(0).Value().toInt(), 3);
+    }
+
+    void joinReadsEachTableOnce()
+    {
+        const QString file = Copy(QStringLiteral("mdbtestdata/nwind.mdb"));
+        const int details = int(ParseCsv(QString::fromUtf8(Run(QStringLiteral("mdb-export"), {file, QStringLiteral("Order Details")}))).size()) - 1;
+        Connection cnx;
+        cnx.Open(ConnectionString(file));
+        // Each reader leaves a mark in this file.
+        const QByteArray marks = QFile::encodeName(m_dir.filePath(QStringLiteral("readers")));
+        ChildProcessReader::SetChildHook([marks] {
+            const int fd = ::open(marks.constData(), O_WRONLY | O_APPEND | O_CREAT, 0600);
+            (void)!::write(fd, "x", 1);
+            ::close(fd);
+        });
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT COUNT(*) FROM Orders o INNER JOIN [Order Details] d ON d.OrderID = o.OrderID"), &cnx);
+        ChildProcessReader::SetChildHook({});
+        QCOMPARE(rs.Fields(0).Value().toInt(), details);
+        QCOMPARE(QFileInfo(QFile::decodeName(marks)).size(), 2);
     }
 };
 

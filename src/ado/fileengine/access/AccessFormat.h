@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ado/fileengine/FileFormat.h"
+#include "ado/fileengine/access/AccessReader.h"
 
 namespace ado {
 
-class MdbDatabase;
-
-// An Access database file (Jet 3, Jet 4 or ACE) as a file data source, read only.
+// An Access database file (Jet 3, Jet 4 or ACE) as a file data source, read only. Its
+// catalogue is read once, at construction.
 class AccessFormat : public FileFormat {
 public:
     // Throws AdoError when the file is not an Access database libmdb can read.
@@ -17,7 +17,8 @@ public:
     QVariant Property(const QString& name) const override;
 
 private:
-    std::shared_ptr<const MdbDatabase> m_database;
+    QString m_file;
+    AccessReader::Catalogue m_catalogue;
 };
 
 } // namespace ado

@@ -16,7 +16,8 @@ struct MdbHandleCloser {
 using MdbHandlePtr = std::unique_ptr<MdbHandle, MdbHandleCloser>;
 
 // An Access database (.mdb, .accdb) opened read-only through libmdb, its catalogue read.
-// No SQL and no UI here: the file engine's glue sits on top.
+// Only AccessReader's child process opens one: libmdb can crash or allocate without
+// bound on a damaged file. No SQL and no UI here.
 class MdbDatabase {
 public:
     struct Table {

@@ -1,6 +1,7 @@
 #include "ado/fileengine/access/MdbTableReader.h"
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/access/AccessReader.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -78,9 +79,7 @@ MdbTableReader::MdbTableReader(const MdbDatabase& database, const QString& table
             entry = e;
     }
     if (!entry)
-        throw AdoError(err::TableNotFound, QStringLiteral("The Microsoft Jet database engine cannot find the input table or "
-                                                          "query '%1'. Make sure it exists and that its name is spelled correctly.")
-                                               .arg(table));
+        throw AccessReader::TableNotFound(table);
     m_table.reset(mdb_read_table(entry));
     if (!m_table || !mdb_read_columns(m_table.get()) || m_table->num_cols > MDB_MAX_COLS)
         Damaged();
@@ -104,6 +103,44 @@ MdbTableReader::~MdbTableReader()
 bool MdbTableReader::IsJet3() const
 {
     return m_mdb->f->jet_version == MDB_VER_JET3;
+}
+
+// Declared types chosen for the ADO type codes Jet reports for each column type.
+QString MdbTableReader::DeclaredType(const Column& c) const
+{
+    switch (c.type) {
+    case MDB_BOOL:
+        return QStringLiteral("BOOLEAN");
+    case MDB_BYTE:
+        return QStringLiteral("TINYINT");
+    case MDB_INT:
+        return QStringLiteral("SMALLINT");
+    case MDB_LONGINT:
+        return QStringLiteral("INTEGER");
+    case MDB_MONEY:
+        return QStringLiteral("CURRENCY");
+    case MDB_FLOAT:
+        return QStringLiteral("REAL");
+    case MDB_DOUBLE:
+        return QStringLiteral("DOUBLE");
+    case MDB_DATETIME:
+        return QStringLiteral("DATETIME");
+    case MDB_BINARY:
+        return QStringLiteral("BINARY(%1)").arg(c.size);
+    case MDB_TEXT:
+        // Jet 4 stores text as UCS-2: the size is in bytes.
+        return QStringLiteral("VARCHAR(%1)").arg(IsJet3() ? c.size : c.size / 2);
+    case MDB_MEMO:
+        return QStringLiteral("MEMO");
+    case MDB_OLE:
+        return QStringLiteral("BLOB");
+    case MDB_REPID:
+        return QStringLiteral("GUID");
+    case MDB_NUMERIC:
+        return QStringLiteral("NUMERIC(%1,%2)").arg(c.precision).arg(c.scale);
+    default:
+        return QStringLiteral("TEXT");
+    }
 }
 
 void MdbTableReader::Damaged() const

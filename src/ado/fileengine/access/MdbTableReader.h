@@ -30,6 +30,8 @@ public:
     // The columns whose values can be read (attachment columns of .accdb files are left out).
     const QVector<Column>& Columns() const { return m_columns; }
     bool IsJet3() const;
+    // The type the SQL engine declares, chosen for the ADO type code Jet reports.
+    QString DeclaredType(const Column& column) const;
 
     // Moves to the next row; false after the last. Throws AdoError when the table is damaged.
     bool Next();
