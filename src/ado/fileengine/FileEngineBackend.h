@@ -26,12 +26,13 @@ public:
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString&) override { return {}; }
     bool SupportsReturning(const QString&) const override { return false; }
-    // Files are written row by row; there is nothing to roll back to.
-    void BeginTransaction() override {}
-    void Commit() override {}
-    void Rollback() override {}
+    // SQLite's transaction, passed to every file table written in it (VirtualTableModule).
+    void Commit() override;
+    void Rollback() override;
 
 private:
+    // Runs a statement of SQLite's own (SAVEPOINT, RELEASE...).
+    void RunPlain(const char* sql);
     void CreateTables();
     // Rethrows our own failure when SQLite's message came from a file table.
     [[noreturn]] void Rethrow(const AdoError& fromSqlite) const;
