@@ -103,45 +103,14 @@ void FileEngineBackend::Rethrow(const AdoError& fromSqlite) const
     throw fromSqlite;
 }
 
-void FileEngineBackend::RunPlain(const char* sql)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(Handle(), sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString why = QString::fromUtf8(message ? message : sqlite3_errmsg(Handle()));
-        sqlite3_free(message);
-        if (m_lastError) {
-            AdoError own = *m_lastError;
-            m_lastError.reset();
-            throw own;
-        }
-        throw AdoError(err::Unspecified, why, QString::fromUtf8(sql));
-    }
-}
-
 qint64 FileEngineBackend::Execute(const QString& sql, const QVariantList& params)
 {
     m_lastError.reset();
-    // Inside a transaction a failed statement must still change nothing: a savepoint around
-    // it has SQLite undo its changes to the file tables (xRollbackTo).
-    const bool inTransaction = !sqlite3_get_autocommit(Handle());
-    if (inTransaction)
-        RunPlain("SAVEPOINT dabrix_statement");
-    qint64 affected = 0;
     try {
-        affected = SqliteBackend::Execute(sql, params);
+        return SqliteBackend::Execute(sql, params);
     } catch (const AdoError& e) {
-        if (inTransaction && !sqlite3_get_autocommit(Handle())) {
-            // A failure to undo is added to the statement's own (VirtualTableModule).
-            char* ignored = nullptr;
-            sqlite3_exec(Handle(), "ROLLBACK TO dabrix_statement; RELEASE dabrix_statement", nullptr, nullptr, &ignored);
-            sqlite3_free(ignored);
-        }
         Rethrow(e);
     }
-    // A statement of the user's own may have ended the transaction.
-    if (inTransaction && !sqlite3_get_autocommit(Handle()))
-        RunPlain("RELEASE dabrix_statement");
-    return affected;
 }
 
 void FileEngineBackend::Commit()

@@ -31,8 +31,6 @@ public:
     void Rollback() override;
 
 private:
-    // Runs a statement of SQLite's own (SAVEPOINT, RELEASE...).
-    void RunPlain(const char* sql);
     void CreateTables();
     // Rethrows our own failure when SQLite's message came from a file table.
     [[noreturn]] void Rethrow(const AdoError& fromSqlite) const;

@@ -301,8 +301,8 @@ int Rollback(sqlite3_vtab* base)
     return GuardUndo(vtab, [&] { vtab->table->Rollback(); });
 }
 
-// Savepoints: n counts from 0 for the outermost; the backend opens one around each
-// statement inside a transaction of the connection.
+// Savepoints: n counts from 0 for the outermost; SQLite opens one around each statement
+// inside a transaction of the connection, so that a failed statement changes nothing.
 int Savepoint(sqlite3_vtab* base, int n)
 {
     auto* vtab = static_cast<FileVtab*>(base);
