@@ -46,6 +46,19 @@ bool OpenReadWrite(QFile& file)
         || file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
+// Puts back what a refused change wrote; a repair that fails too is named with the cause.
+template <class F>
+[[noreturn]] void RepairAndRethrow(const AdoError& cause, F&& repair)
+{
+    try {
+        repair();
+    } catch (const AdoError& e) {
+        throw AdoError(cause.Number(), cause.Description() + QStringLiteral(" The file could not be put back as it was: ")
+                                           + e.Description());
+    }
+    throw cause;
+}
+
 } // namespace
 
 DbfTable::DbfTable(const QString& path) : m_device(path)
@@ -108,9 +121,15 @@ void DbfTable::PrepareWrite()
     if (!m_readOnly.isEmpty())
         throw AdoError(err::Unspecified, m_readOnly);
     if (!m_lock) {
+        // Both files or neither, always the .dbf first so that two writers cannot deadlock.
         m_lock.emplace(m_device.handle(), m_file->Name());
-        if (m_memo)
-            m_memoLock.emplace(m_memoDevice.handle(), m_file->Name());
+        try {
+            if (m_memo)
+                m_memoLock.emplace(m_memoDevice.handle(), m_file->Name());
+        } catch (const AdoError&) {
+            m_lock.reset();
+            throw;
+        }
     }
     // Under the lock: what another program appended before it counts.
     m_file->Refresh();
@@ -118,7 +137,7 @@ void DbfTable::PrepareWrite()
 
 void DbfTable::Sync()
 {
-    if (!m_lock)
+    if (!m_lock || Log().IsEmpty())
         return;
     FileIo::Sync(&m_device, m_file->Name());
     if (m_memo)
@@ -148,12 +167,13 @@ qint64 DbfTable::Insert(const QVector<QVariant>& values)
         qint64 index = 0;
         try {
             index = m_file->AppendRecord(m_codec->Encode(values, m_file->BlankRecord(), true), &appended);
-        } catch (const AdoError&) {
-            // An autoincrement taken for a refused record goes back too.
-            m_file->Refresh();
-            if (m_memo)
-                m_memo->Restore(mark);
-            throw;
+        } catch (const AdoError& e) {
+            RepairAndRethrow(e, [&] {
+                // An autoincrement taken for a refused record goes back too.
+                m_file->Refresh();
+                if (m_memo)
+                    m_memo->Restore(mark);
+            });
         }
         Log().Add([this, appended, mark] {
             m_file->UndoAppend(appended);
@@ -175,10 +195,11 @@ void DbfTable::Update(qint64 rowId, const QVector<QVariant>& values)
             record = m_codec->Encode(values, old, false);
             if (record != old)
                 m_file->WriteRecord(rowId - 1, record);
-        } catch (const AdoError&) {
-            if (m_memo)
-                m_memo->Restore(mark);
-            throw;
+        } catch (const AdoError& e) {
+            RepairAndRethrow(e, [&] {
+                if (m_memo)
+                    m_memo->Restore(mark);
+            });
         }
         if (record == old && (!m_memo || FileIo::Size(&m_memoDevice) == mark.size))
             return;

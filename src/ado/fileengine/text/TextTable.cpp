@@ -174,7 +174,7 @@ void TextTable::PrepareWrite()
 
 void TextTable::Sync()
 {
-    if (m_lock)
+    if (m_lock && !Log().IsEmpty())
         FileIo::Sync(&m_writer, FileName());
 }
 
