@@ -383,6 +383,25 @@ private slots:
             }
         }
     }
+
+    // A table that cannot undo refuses changes inside a transaction rather than have
+    // RollbackTrans report an undo it did not do.
+    void tableWithoutUndoRefusesTransactions()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(testsupport::FixturePath(QStringLiteral("paradox/paradoxdriver/db/AREACODE.DB")), dir.filePath(QStringLiteral("AREACODE.DB"))));
+        Connection cnx;
+        cnx.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Extended Properties = Paradox 5.x;").arg(dir.path()));
+        cnx.BeginTrans();
+        try {
+            cnx.Execute(QStringLiteral("UPDATE AREACODE SET State = 'XX'"));
+            QFAIL("changed inside a transaction");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Number(), 3251L);
+        }
+        QCOMPARE(Rows(cnx, QStringLiteral("SELECT COUNT(*) FROM AREACODE")).value(0).value(0).toInt(), 135);
+        cnx.RollbackTrans();
+    }
 };
 
 int main(int argc, char** argv)

@@ -272,7 +272,7 @@ int Commit(sqlite3_vtab* base)
     });
 }
 
-// SQLite ignores what xRollback and xRollbackTo return: a failure to undo is added to the
+// SQLite does not pass on what xRollback returns: a failure to undo is added to the
 // failure being reported, or becomes it, so that the backend can still say it.
 template <class F>
 int GuardUndo(FileVtab* vtab, F&& undo)
