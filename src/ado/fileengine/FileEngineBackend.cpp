@@ -113,6 +113,32 @@ qint64 FileEngineBackend::Execute(const QString& sql, const QVariantList& params
     }
 }
 
+void FileEngineBackend::Commit()
+{
+    m_lastError.reset();
+    try {
+        SqliteBackend::Commit();
+    } catch (const AdoError& e) {
+        Rethrow(e);
+    }
+}
+
+void FileEngineBackend::Rollback()
+{
+    m_lastError.reset();
+    try {
+        SqliteBackend::Rollback();
+    } catch (const AdoError& e) {
+        Rethrow(e);
+    }
+    // SQLite does not report a table that failed to undo its changes; we do.
+    if (m_lastError) {
+        const AdoError own = *m_lastError;
+        m_lastError.reset();
+        throw own;
+    }
+}
+
 std::unique_ptr<RowCursor> FileEngineBackend::Query(const QString& sql, const QVariantList& params)
 {
     m_lastError.reset();

@@ -26,10 +26,9 @@ public:
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString&) override { return {}; }
     bool SupportsReturning(const QString&) const override { return false; }
-    // Files are written row by row; there is nothing to roll back to.
-    void BeginTransaction() override {}
-    void Commit() override {}
-    void Rollback() override {}
+    // SQLite's transaction, passed to every file table written in it (VirtualTableModule).
+    void Commit() override;
+    void Rollback() override;
 
 private:
     void CreateTables();

@@ -30,6 +30,13 @@ public:
 
 // One table of a file data source: a DBF file, a text file, a worksheet, an Access table.
 // Each write completes on its own or leaves the file as it was.
+//
+// A table that CanUndo takes part in the SQL engine's transactions (every statement is
+// one, or part of the connection's): Begin comes before its first change, Sync makes the
+// changes durable (a failure there rolls back), Commit lets the table go for other
+// programs, Rollback puts back every byte changed since Begin. Savepoint n marks the
+// changes so far, RollbackTo n undoes those after the mark, Release n forgets marks from
+// n on. Writes made outside Begin and Commit are each a transaction of their own.
 class FileTable {
 public:
     virtual ~FileTable() = default;
@@ -41,6 +48,16 @@ public:
     virtual qint64 Insert(const QVector<QVariant>& values);
     virtual void Update(qint64 rowId, const QVector<QVariant>& values);
     virtual void Delete(qint64 rowId);
+
+    // Transactions; the defaults write every change for good and cannot undo it.
+    virtual bool CanUndo() const { return false; }
+    virtual void Begin() {}
+    virtual void Sync() {}
+    virtual void Commit() {}
+    virtual void Rollback() {}
+    virtual void Savepoint(int n) { (void)n; }
+    virtual void Release(int n) { (void)n; }
+    virtual void RollbackTo(int n) { (void)n; }
 };
 
 } // namespace ado

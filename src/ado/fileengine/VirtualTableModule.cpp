@@ -20,6 +20,7 @@ struct ModuleContext {
 
 struct FileVtab : sqlite3_vtab {
     ModuleContext* context = nullptr;
+    sqlite3* db = nullptr;
     std::unique_ptr<FileTable> table;
     int columnCount = 0;
 };
@@ -73,6 +74,7 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
         const QString name = QString::fromUtf8(argv[2]);
         auto vtab = std::make_unique<FileVtab>();
         vtab->context = context;
+        vtab->db = db;
         vtab->table = context->format->OpenTable(name);
         const QVector<FileColumn> columns = vtab->table->Columns();
         QStringList parts;
@@ -236,10 +238,99 @@ int Update(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* ro
     });
 }
 
+// xBegin: a table that cannot undo its changes takes no part in a transaction of the
+// connection, so it refuses to be changed inside one rather than let RollbackTrans lie.
+int Begin(sqlite3_vtab* base)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        if (vtab->table->CanUndo())
+            vtab->table->Begin();
+        else if (!sqlite3_get_autocommit(vtab->db))
+            throw AdoError(err::NotSupported, QStringLiteral("Operation is not supported by the provider. "
+                                                             "This table cannot undo its changes inside a transaction."));
+        return SQLITE_OK;
+    });
+}
+
+// xSync: a failure here makes SQLite roll the transaction back.
+int Sync(sqlite3_vtab* base)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        vtab->table->Sync();
+        return SQLITE_OK;
+    });
+}
+
+int Commit(sqlite3_vtab* base)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        vtab->table->Commit();
+        return SQLITE_OK;
+    });
+}
+
+// SQLite does not pass on what xRollback returns: a failure to undo is added to the
+// failure being reported, or becomes it, so that the backend can still say it.
+template <class F>
+int GuardUndo(FileVtab* vtab, F&& undo)
+{
+    try {
+        undo();
+        return SQLITE_OK;
+    } catch (const AdoError& e) {
+        std::optional<AdoError>& last = *vtab->context->lastError;
+        if (last) {
+            const AdoError cause = *last;
+            last = AdoError(cause.Number(), cause.Description() + QStringLiteral(" The changes made before it could not be undone: ")
+                                                + e.Description());
+        } else {
+            last = AdoError(e.Number(), QStringLiteral("The changes could not be undone: ") + e.Description());
+        }
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
+    return SQLITE_ERROR;
+}
+
+int Rollback(sqlite3_vtab* base)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return GuardUndo(vtab, [&] { vtab->table->Rollback(); });
+}
+
+// Savepoints: n counts from 0 for the outermost; SQLite opens one around each statement
+// inside a transaction of the connection, so that a failed statement changes nothing.
+int Savepoint(sqlite3_vtab* base, int n)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        vtab->table->Savepoint(n);
+        return SQLITE_OK;
+    });
+}
+
+int Release(sqlite3_vtab* base, int n)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return Guard(vtab, vtab->context, nullptr, [&] {
+        vtab->table->Release(n);
+        return SQLITE_OK;
+    });
+}
+
+int RollbackTo(sqlite3_vtab* base, int n)
+{
+    auto* vtab = static_cast<FileVtab*>(base);
+    return GuardUndo(vtab, [&] { vtab->table->RollbackTo(n); });
+}
+
 sqlite3_module MakeModule()
 {
     sqlite3_module m{};
-    m.iVersion = 1;
+    m.iVersion = 2;
     m.xCreate = Connect;
     m.xConnect = Connect;
     m.xBestIndex = BestIndex;
@@ -253,6 +344,13 @@ sqlite3_module MakeModule()
     m.xColumn = Column;
     m.xRowid = RowId;
     m.xUpdate = Update;
+    m.xBegin = Begin;
+    m.xSync = Sync;
+    m.xCommit = Commit;
+    m.xRollback = Rollback;
+    m.xSavepoint = Savepoint;
+    m.xRelease = Release;
+    m.xRollbackTo = RollbackTo;
     return m;
 }
 

@@ -16,6 +16,9 @@ class FileFormat;
 // xBestIndex uses no constraint: each statement scans the file once (idxNum is always 0).
 // xUpdate: argc == 1 deletes argv[0]; argv[0] NULL inserts; otherwise updates argv[0]
 // (a change of rowid is refused).
+// xBegin, xSync, xCommit, xRollback and the savepoint methods pass SQLite's transactions
+// to the tables that can undo (FileTable::CanUndo); each statement is one transaction, or
+// a savepoint inside the connection's.
 class VirtualTableModule {
 public:
     // Registers the module on the connection; the format must outlive it.

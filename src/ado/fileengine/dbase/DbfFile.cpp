@@ -1,7 +1,7 @@
 #include "ado/fileengine/dbase/DbfFile.h"
 
 #include "ado/AdoError.h"
-#include "ado/fileengine/dbase/DbfIo.h"
+#include "ado/fileengine/FileIo.h"
 
 #include <QDate>
 #include <QIODevice>
@@ -11,6 +11,13 @@
 namespace ado {
 
 namespace {
+
+// A failed write whose repair failed too: the message says both.
+[[noreturn]] void NotPutBack(const AdoError& cause, const AdoError& repair)
+{
+    throw AdoError(cause.Number(), cause.Description() + QStringLiteral(" The file could not be put back as it was: ")
+                                       + repair.Description());
+}
 
 [[noreturn]] void NotADbf(const QString& name, const QString& why)
 {
@@ -63,8 +70,8 @@ bool DbfFile::HasMemoFlag() const
 
 void DbfFile::ParseHeader(const QByteArray& codePage)
 {
-    const qint64 size = DbfIo::Size(m_device);
-    const QByteArray first = DbfIo::ReadSomeAt(m_device, 0, 32, m_name);
+    const qint64 size = FileIo::Size(m_device);
+    const QByteArray first = FileIo::ReadSomeAt(m_device, 0, 32, m_name);
     if (first.size() < 32)
         NotADbf(m_name, QStringLiteral("it is shorter than a header."));
     m_version = U(first)[0];
@@ -88,7 +95,7 @@ void DbfFile::ParseHeader(const QByteArray& codePage)
         NotADbf(m_name, QStringLiteral("its header length %1 does not fit the file of %2 bytes.").arg(m_headerLength).arg(size));
     if (m_recordLength < 2)
         NotADbf(m_name, QStringLiteral("its record length %1 is too small.").arg(m_recordLength));
-    m_header = DbfIo::ReadAt(m_device, 0, m_headerLength, m_name);
+    m_header = FileIo::ReadAt(m_device, 0, m_headerLength, m_name);
     if (IsLevel7())
         driverName = m_header.mid(32, 32).split('\0').value(0);
 
@@ -206,7 +213,7 @@ void DbfFile::AssignNullBits()
 
 void DbfFile::CheckSize() const
 {
-    const qint64 size = DbfIo::Size(m_device);
+    const qint64 size = FileIo::Size(m_device);
     const qint64 needed = qint64(m_headerLength) + m_recordCount * m_recordLength;
     if (needed > size)
         throw AdoError(err::Unspecified, QStringLiteral("The file '%1' is damaged: its header announces %2 records of %3 bytes, "
@@ -231,7 +238,7 @@ QString DbfFile::WriteRefusal() const
 void DbfFile::Refresh()
 {
     // Another program may have appended: the count, and the whole header with it.
-    const QByteArray header = DbfIo::ReadAt(m_device, 0, m_headerLength, m_name);
+    const QByteArray header = FileIo::ReadAt(m_device, 0, m_headerLength, m_name);
     m_recordCount = IsDBase2() ? qFromLittleEndian<quint16>(U(header) + 1) : qFromLittleEndian<quint32>(U(header) + 4);
     m_header = header;
     CheckSize();
@@ -242,7 +249,7 @@ QByteArray DbfFile::ReadRecords(qint64 first, qint64 count) const
     count = qMin(count, m_recordCount - first);
     if (count <= 0)
         return {};
-    return DbfIo::ReadAt(m_device, m_headerLength + first * m_recordLength, count * m_recordLength, m_name);
+    return FileIo::ReadAt(m_device, m_headerLength + first * m_recordLength, count * m_recordLength, m_name);
 }
 
 QByteArray DbfFile::ReadRecord(qint64 index) const
@@ -274,13 +281,14 @@ void DbfFile::WriteRecord(qint64 index, const QByteArray& record)
     const QByteArray old = ReadRecord(index);
     const qint64 pos = m_headerLength + index * m_recordLength;
     try {
-        DbfIo::WriteAt(m_device, pos, record, m_name);
-        DbfIo::Sync(m_device, m_name);
-    } catch (const AdoError&) {
+        FileIo::WriteAt(m_device, pos, record, m_name);
+        FileIo::Sync(m_device, m_name);
+    } catch (const AdoError& e) {
         try {
-            DbfIo::WriteAt(m_device, pos, old, m_name);
-            DbfIo::Sync(m_device, m_name);
-        } catch (const AdoError&) {
+            FileIo::WriteAt(m_device, pos, old, m_name);
+            FileIo::Sync(m_device, m_name);
+        } catch (const AdoError& repair) {
+            NotPutBack(e, repair);
         }
         throw;
     }
@@ -298,43 +306,55 @@ QByteArray DbfFile::UpdatedHeader(qint64 count) const
     return header;
 }
 
-qint64 DbfFile::AppendRecord(const QByteArray& record)
+qint64 DbfFile::AppendRecord(const QByteArray& record, Appended* undo)
 {
     if (record.size() != m_recordLength)
         throw AdoError(err::Unspecified, QStringLiteral("A record for '%1' has the wrong length.").arg(m_name));
     const qint64 index = m_recordCount;
-    const qint64 pos = m_headerLength + index * m_recordLength;
-    const qint64 oldSize = DbfIo::Size(m_device);
-    const QByteArray oldTail = DbfIo::ReadSomeAt(m_device, pos, m_recordLength + 1, m_name);
-    const QByteArray oldHeader = DbfIo::ReadAt(m_device, 0, m_headerLength, m_name);
+    Appended before;
+    before.pos = m_headerLength + index * m_recordLength;
+    before.size = FileIo::Size(m_device);
+    before.tail = FileIo::ReadSomeAt(m_device, before.pos, m_recordLength + 1, m_name);
+    before.header = FileIo::ReadAt(m_device, 0, m_headerLength, m_name);
     const QByteArray newHeader = UpdatedHeader(index + 1);
     try {
         // The record first: until the header counts it, readers do not see it.
-        DbfIo::WriteAt(m_device, pos, record + '\x1A', m_name);
-        DbfIo::Sync(m_device, m_name);
-        DbfIo::WriteAt(m_device, 0, newHeader, m_name);
-        DbfIo::Sync(m_device, m_name);
-    } catch (const AdoError&) {
+        FileIo::WriteAt(m_device, before.pos, record + '\x1A', m_name);
+        FileIo::Sync(m_device, m_name);
+        FileIo::WriteAt(m_device, 0, newHeader, m_name);
+        FileIo::Sync(m_device, m_name);
+    } catch (const AdoError& e) {
         try {
-            DbfIo::WriteAt(m_device, 0, oldHeader, m_name);
-            DbfIo::WriteAt(m_device, pos, oldTail, m_name);
-            DbfIo::Resize(m_device, oldSize, m_name);
-            DbfIo::Sync(m_device, m_name);
-        } catch (const AdoError&) {
+            UndoAppend(before);
+        } catch (const AdoError& repair) {
+            m_header = before.header;
+            NotPutBack(e, repair);
         }
-        m_header = oldHeader;
         throw;
     }
     m_header = newHeader;
     m_recordCount = index + 1;
+    if (undo)
+        *undo = before;
     return index;
+}
+
+void DbfFile::UndoAppend(const Appended& undo)
+{
+    FileIo::WriteAt(m_device, 0, undo.header, m_name);
+    FileIo::Resize(m_device, undo.size, m_name);
+    FileIo::WriteAt(m_device, undo.pos, undo.tail, m_name);
+    FileIo::Sync(m_device, m_name);
+    m_header = undo.header;
+    const auto* h = reinterpret_cast<const uchar*>(m_header.constData());
+    m_recordCount = IsDBase2() ? qFromLittleEndian<quint16>(h + 1) : qFromLittleEndian<quint32>(h + 4);
 }
 
 void DbfFile::MarkDeleted(qint64 index)
 {
     (void)ReadRecord(index);
-    DbfIo::WriteAt(m_device, m_headerLength + index * m_recordLength, QByteArray(1, '*'), m_name);
-    DbfIo::Sync(m_device, m_name);
+    FileIo::WriteAt(m_device, m_headerLength + index * m_recordLength, QByteArray(1, '*'), m_name);
+    FileIo::Sync(m_device, m_name);
 }
 
 qint64 DbfFile::TakeAutoIncrement(int field)

@@ -46,9 +46,19 @@ public:
     // A new record: not deleted, every field blank.
     QByteArray BlankRecord() const;
 
+    // What an append changed, to put it back.
+    struct Appended {
+        qint64 size = -1;  // the file's size before
+        qint64 pos = 0;    // where the record went
+        QByteArray header; // the header before
+        QByteArray tail;   // the bytes that were at pos
+    };
+
     void WriteRecord(qint64 index, const QByteArray& record);
     // Appends after the last record and counts it; returns its 0-based index.
-    qint64 AppendRecord(const QByteArray& record);
+    qint64 AppendRecord(const QByteArray& record, Appended* undo = nullptr);
+    // Puts the file back as it was before the append.
+    void UndoAppend(const Appended& undo);
     void MarkDeleted(qint64 index);
     // Visual FoxPro autoincrement: the value for a new record; the header keeps the next
     // one until AppendRecord writes it.

@@ -1,7 +1,7 @@
 #include "ado/fileengine/dbase/DbfMemoFile.h"
 
 #include "ado/AdoError.h"
-#include "ado/fileengine/dbase/DbfIo.h"
+#include "ado/fileengine/FileIo.h"
 
 #include <QIODevice>
 #include <QtEndian>
@@ -27,7 +27,7 @@ DbfMemoFile::DbfMemoFile(QIODevice* device, Kind kind, QString name) : m_device(
 
 void DbfMemoFile::ReadHeader()
 {
-    const QByteArray header = DbfIo::ReadSomeAt(m_device, 0, 512, m_name);
+    const QByteArray header = FileIo::ReadSomeAt(m_device, 0, 512, m_name);
     if (header.size() < 8)
         Damaged(m_name, QStringLiteral("its header is incomplete."));
     const auto* h = reinterpret_cast<const uchar*>(header.constData());
@@ -57,19 +57,19 @@ void DbfMemoFile::SetNextFreeBlock(qint64 block)
         qToBigEndian<quint32>(quint32(block), h);
     else
         qToLittleEndian<quint32>(quint32(block), h);
-    DbfIo::WriteAt(m_device, 0, b, m_name);
+    FileIo::WriteAt(m_device, 0, b, m_name);
 }
 
 QByteArray DbfMemoFile::Read(qint64 block, bool* binary) const
 {
     if (binary)
         *binary = false;
-    const qint64 size = DbfIo::Size(m_device);
+    const qint64 size = FileIo::Size(m_device);
     const qint64 pos = block * m_blockSize;
     if (block <= 0 || pos >= size)
         Damaged(m_name, QStringLiteral("a record points to block %1, past its end.").arg(block));
     if (m_kind == Kind::FoxPro) {
-        const QByteArray head = DbfIo::ReadAt(m_device, pos, 8, m_name);
+        const QByteArray head = FileIo::ReadAt(m_device, pos, 8, m_name);
         const auto* h = reinterpret_cast<const uchar*>(head.constData());
         const quint32 type = qFromBigEndian<quint32>(h);
         const qint64 length = qFromBigEndian<quint32>(h + 4);
@@ -77,20 +77,20 @@ QByteArray DbfMemoFile::Read(qint64 block, bool* binary) const
             Damaged(m_name, QStringLiteral("the memo at block %1 runs past its end.").arg(block));
         if (binary)
             *binary = type != 1;
-        return DbfIo::ReadAt(m_device, pos + 8, length, m_name);
+        return FileIo::ReadAt(m_device, pos + 8, length, m_name);
     }
-    const QByteArray head = DbfIo::ReadSomeAt(m_device, pos, 8, m_name);
+    const QByteArray head = FileIo::ReadSomeAt(m_device, pos, 8, m_name);
     const auto* h = reinterpret_cast<const uchar*>(head.constData());
     if (m_kind == Kind::DBase4 && head.size() == 8 && h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) {
         const qint64 length = qint64(qFromLittleEndian<quint32>(h + 4)) - 8;
         if (length < 0 || length > MaxMemoLength || pos + 8 + length > size)
             Damaged(m_name, QStringLiteral("the memo at block %1 runs past its end.").arg(block));
-        return DbfIo::ReadAt(m_device, pos + 8, length, m_name);
+        return FileIo::ReadAt(m_device, pos + 8, length, m_name);
     }
     // dBase III: the text runs to the first 0x1A.
     QByteArray out;
     for (qint64 at = pos; at < size && out.size() < MaxMemoLength; at += 4096) {
-        const QByteArray chunk = DbfIo::ReadSomeAt(m_device, at, 4096, m_name);
+        const QByteArray chunk = FileIo::ReadSomeAt(m_device, at, 4096, m_name);
         const qsizetype end = chunk.indexOf('\x1A');
         if (end >= 0)
             return out + chunk.left(end);
@@ -107,7 +107,7 @@ qint64 DbfMemoFile::Append(const QByteArray& data, bool binary)
         throw AdoError(err::Unspecified, QStringLiteral("A memo of %1 bytes is too long for the file '%2'.").arg(data.size()).arg(m_name));
     // New blocks go at the end of the file: a damaged next-free pointer can neither make
     // us write over memos nor leave a gap of gigabytes.
-    const qint64 size = DbfIo::Size(m_device);
+    const qint64 size = FileIo::Size(m_device);
     const qint64 block = qMax<qint64>(1, (size + m_blockSize - 1) / m_blockSize);
     QByteArray bytes;
     switch (m_kind) {
@@ -138,26 +138,26 @@ qint64 DbfMemoFile::Append(const QByteArray& data, bool binary)
         throw AdoError(err::Unspecified, QStringLiteral("The memo file '%1' is full.").arg(m_name));
     bytes.append(QByteArray(blocks * m_blockSize - bytes.size(), '\0'));
     if (block * m_blockSize > size)
-        DbfIo::WriteAt(m_device, size, QByteArray(block * m_blockSize - size, '\0'), m_name);
-    DbfIo::WriteAt(m_device, block * m_blockSize, bytes, m_name);
-    DbfIo::Sync(m_device, m_name);
+        FileIo::WriteAt(m_device, size, QByteArray(block * m_blockSize - size, '\0'), m_name);
+    FileIo::WriteAt(m_device, block * m_blockSize, bytes, m_name);
+    FileIo::Sync(m_device, m_name);
     SetNextFreeBlock(block + blocks);
-    DbfIo::Sync(m_device, m_name);
+    FileIo::Sync(m_device, m_name);
     return block;
 }
 
 DbfMemoFile::Mark DbfMemoFile::MakeMark() const
 {
-    return {DbfIo::Size(m_device), DbfIo::ReadAt(m_device, 0, 4, m_name)};
+    return {FileIo::Size(m_device), FileIo::ReadAt(m_device, 0, 4, m_name)};
 }
 
 void DbfMemoFile::Restore(const Mark& mark)
 {
     if (mark.size < 0)
         return;
-    DbfIo::WriteAt(m_device, 0, mark.header, m_name);
-    DbfIo::Resize(m_device, mark.size, m_name);
-    DbfIo::Sync(m_device, m_name);
+    FileIo::WriteAt(m_device, 0, mark.header, m_name);
+    FileIo::Resize(m_device, mark.size, m_name);
+    FileIo::Sync(m_device, m_name);
 }
 
 } // namespace ado

@@ -1,6 +1,7 @@
 #include "ado/fileengine/dbase/DbfTable.h"
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/FileIo.h"
 #include "ado/fileengine/dbase/DbfCursor.h"
 #include "ado/fileengine/dbase/DbfFile.h"
 #include "ado/fileengine/dbase/DbfMemoFile.h"
@@ -38,9 +39,24 @@ bool NeedsMemo(const DbfFile& file)
     return false;
 }
 
+// Unbuffered: every read sees what other programs wrote, no write waits in a buffer.
 bool OpenReadWrite(QFile& file)
 {
-    return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || file.open(QIODevice::ReadOnly);
+    return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)
+        || file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+// Puts back what a refused change wrote; a repair that fails too is named with the cause.
+template <class F>
+[[noreturn]] void RepairAndRethrow(const AdoError& cause, F&& repair)
+{
+    try {
+        repair();
+    } catch (const AdoError& e) {
+        throw AdoError(cause.Number(), cause.Description() + QStringLiteral(" The file could not be put back as it was: ")
+                                           + e.Description());
+    }
+    throw cause;
 }
 
 } // namespace
@@ -104,7 +120,34 @@ void DbfTable::PrepareWrite()
 {
     if (!m_readOnly.isEmpty())
         throw AdoError(err::Unspecified, m_readOnly);
+    if (!m_lock) {
+        // Both files or neither, always the .dbf first so that two writers cannot deadlock.
+        m_lock.emplace(m_device.handle(), m_file->Name());
+        try {
+            if (m_memo)
+                m_memoLock.emplace(m_memoDevice.handle(), m_file->Name());
+        } catch (const AdoError&) {
+            m_lock.reset();
+            throw;
+        }
+    }
+    // Under the lock: what another program appended before it counts.
     m_file->Refresh();
+}
+
+void DbfTable::Sync()
+{
+    if (!m_lock || Log().IsEmpty())
+        return;
+    FileIo::Sync(&m_device, m_file->Name());
+    if (m_memo)
+        FileIo::Sync(&m_memoDevice, QFileInfo(m_memoDevice.fileName()).fileName());
+}
+
+void DbfTable::LetGo()
+{
+    m_memoLock.reset();
+    m_lock.reset();
 }
 
 QByteArray DbfTable::LiveRecord(qint64 rowId) const
@@ -117,40 +160,69 @@ QByteArray DbfTable::LiveRecord(qint64 rowId) const
 
 qint64 DbfTable::Insert(const QVector<QVariant>& values)
 {
-    PrepareWrite();
-    const DbfMemoFile::Mark mark = m_memo ? m_memo->MakeMark() : DbfMemoFile::Mark();
-    try {
-        return m_file->AppendRecord(m_codec->Encode(values, m_file->BlankRecord(), true)) + 1;
-    } catch (const AdoError&) {
-        // An autoincrement taken for a refused record goes back too.
-        m_file->Refresh();
-        if (m_memo)
-            m_memo->Restore(mark);
-        throw;
-    }
+    return Change([&] {
+        PrepareWrite();
+        const DbfMemoFile::Mark mark = m_memo ? m_memo->MakeMark() : DbfMemoFile::Mark();
+        DbfFile::Appended appended;
+        qint64 index = 0;
+        try {
+            index = m_file->AppendRecord(m_codec->Encode(values, m_file->BlankRecord(), true), &appended);
+        } catch (const AdoError& e) {
+            RepairAndRethrow(e, [&] {
+                // An autoincrement taken for a refused record goes back too.
+                m_file->Refresh();
+                if (m_memo)
+                    m_memo->Restore(mark);
+            });
+        }
+        Log().Add([this, appended, mark] {
+            m_file->UndoAppend(appended);
+            if (m_memo)
+                m_memo->Restore(mark);
+        });
+        return index + 1;
+    });
 }
 
 void DbfTable::Update(qint64 rowId, const QVector<QVariant>& values)
 {
-    PrepareWrite();
-    const QByteArray old = LiveRecord(rowId);
-    const DbfMemoFile::Mark mark = m_memo ? m_memo->MakeMark() : DbfMemoFile::Mark();
-    try {
-        const QByteArray record = m_codec->Encode(values, old, false);
-        if (record != old)
-            m_file->WriteRecord(rowId - 1, record);
-    } catch (const AdoError&) {
-        if (m_memo)
-            m_memo->Restore(mark);
-        throw;
-    }
+    Change([&] {
+        PrepareWrite();
+        const QByteArray old = LiveRecord(rowId);
+        const DbfMemoFile::Mark mark = m_memo ? m_memo->MakeMark() : DbfMemoFile::Mark();
+        QByteArray record;
+        try {
+            record = m_codec->Encode(values, old, false);
+            if (record != old)
+                m_file->WriteRecord(rowId - 1, record);
+        } catch (const AdoError& e) {
+            RepairAndRethrow(e, [&] {
+                if (m_memo)
+                    m_memo->Restore(mark);
+            });
+        }
+        if (record == old && (!m_memo || FileIo::Size(&m_memoDevice) == mark.size))
+            return;
+        Log().Add([this, rowId, old, mark] {
+            m_file->Refresh();
+            m_file->WriteRecord(rowId - 1, old);
+            if (m_memo)
+                m_memo->Restore(mark);
+        });
+    });
 }
 
 void DbfTable::Delete(qint64 rowId)
 {
-    PrepareWrite();
-    (void)LiveRecord(rowId);
-    m_file->MarkDeleted(rowId - 1);
+    Change([&] {
+        PrepareWrite();
+        const QByteArray old = LiveRecord(rowId);
+        m_file->MarkDeleted(rowId - 1);
+        Log().Add([this, rowId, old] {
+            m_file->Refresh();
+            m_file->WriteRecord(rowId - 1, old);
+        });
+    });
 }
 
 } // namespace ado

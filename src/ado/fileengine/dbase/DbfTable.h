@@ -1,9 +1,11 @@
 #pragma once
 
-#include "ado/fileengine/FileTable.h"
+#include "ado/fileengine/FileLock.h"
+#include "ado/fileengine/UndoableTable.h"
 
 #include <QFile>
 #include <memory>
+#include <optional>
 
 namespace ado {
 
@@ -16,7 +18,11 @@ class DbfRecordCodec;
 // UPDATE rewrites the record where it is, INSERT appends it and then counts it in the
 // header, DELETE sets the deletion flag. Memo values go to new blocks written before the
 // record; if the record cannot be written the memo file is put back as it was.
-class DbfTable : public FileTable {
+//
+// The first change of a transaction locks the .dbf and its memo file against other
+// programs and connections and reads the header again; each change logs the bytes it
+// replaced, so that a rollback puts both files back byte for byte.
+class DbfTable : public UndoableTable {
 public:
     // Opens the file, its memo file (.dbt/.fpt of the same name) and code page (.cpg);
     // throws AdoError naming the file when it cannot be read.
@@ -30,6 +36,10 @@ public:
     qint64 Insert(const QVector<QVariant>& values) override;
     void Update(qint64 rowId, const QVector<QVariant>& values) override;
     void Delete(qint64 rowId) override;
+    void Sync() override;
+
+protected:
+    void LetGo() override;
 
 private:
     void PrepareWrite();
@@ -37,6 +47,8 @@ private:
 
     QFile m_device;
     QFile m_memoDevice;
+    std::optional<FileLock> m_lock;
+    std::optional<FileLock> m_memoLock;
     QString m_readOnly;
     std::unique_ptr<DbfFile> m_file;
     std::unique_ptr<DbfMemoFile> m_memo;

@@ -1,6 +1,7 @@
 #include "ado/fileengine/text/TextTable.h"
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/FileIo.h"
 #include "ado/fileengine/text/CsvReader.h"
 #include "ado/fileengine/text/CsvWriter.h"
 #include "ado/fileengine/text/TextTableCursor.h"
@@ -156,7 +157,39 @@ qint64 TextTable::CheckedRowCount()
     return rows;
 }
 
+void TextTable::PrepareWrite()
+{
+    if (m_lock)
+        return;
+    m_writer.setFileName(m_path);
+    if (!m_writer.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        throw AdoError(err::Unspecified, QStringLiteral("Cannot write to the text file '%1': %2").arg(m_path, m_writer.errorString()));
+    try {
+        m_lock.emplace(m_writer.handle(), FileName());
+    } catch (const AdoError&) {
+        m_writer.close();
+        throw;
+    }
+}
+
+void TextTable::Sync()
+{
+    if (m_lock && !Log().IsEmpty())
+        FileIo::Sync(&m_writer, FileName());
+}
+
+void TextTable::LetGo()
+{
+    m_lock.reset();
+    m_writer.close();
+}
+
 qint64 TextTable::Insert(const QVector<QVariant>& values)
+{
+    return Change([&] { return Append(values); });
+}
+
+qint64 TextTable::Append(const QVector<QVariant>& values)
 {
     QList<QVariant> fields;
     for (int i = 0; i < m_columns.size(); ++i)
@@ -165,24 +198,23 @@ qint64 TextTable::Insert(const QVector<QVariant>& values)
     QString line = writer.FormatLine(fields);
     if (line.isEmpty()) // a blank line would be skipped when read back
         line = writer.FormatField(QString());
+    PrepareWrite();
+    // Under the lock: rows another program appended before it count.
     const qint64 rows = CheckedRowCount();
 
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadWrite))
-        throw AdoError(err::Unspecified, QStringLiteral("Cannot write to the text file '%1': %2").arg(m_path, file.errorString()));
-    const qint64 originalSize = file.size();
-    const QByteArray lf = Encode(m_codec, QStringLiteral("\n"), FileName());
-    const QByteArray cr = Encode(m_codec, QStringLiteral("\r"), FileName());
+    const QString name = FileName();
+    const qint64 originalSize = FileIo::Size(&m_writer);
+    const QByteArray lf = Encode(m_codec, QStringLiteral("\n"), name);
+    const QByteArray cr = Encode(m_codec, QStringLiteral("\r"), name);
     // Follow the file's own line ends; CR LF for a file that has none yet.
-    const QByteArray head = file.read(64 * 1024);
+    const QByteArray head = FileIo::ReadSomeAt(&m_writer, 0, 64 * 1024, name);
     const qsizetype firstLf = head.indexOf(lf);
     const bool crlf = firstLf < 0 || (firstLf >= cr.size() && head.mid(firstLf - cr.size(), cr.size()) == cr);
     QString text;
     const QString eol = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     bool lineEnded = originalSize == 0;
     if (!lineEnded) {
-        file.seek(qMax<qint64>(0, originalSize - lf.size()));
-        const QByteArray tail = file.read(lf.size());
+        const QByteArray tail = FileIo::ReadSomeAt(&m_writer, qMax<qint64>(0, originalSize - lf.size()), lf.size(), name);
         // A file holding only its byte-order mark has no line to end either.
         const bool onlyMark = originalSize <= 3 && (head == "\xEF\xBB\xBF" || head == "\xFF\xFE" || head == "\xFE\xFF");
         lineEnded = tail == lf || tail == cr || onlyMark;
@@ -196,14 +228,24 @@ qint64 TextTable::Insert(const QVector<QVariant>& values)
         text += writer.FormatLine(names) + eol;
     }
     text += line + eol;
-    const QByteArray bytes = Encode(m_codec, text, FileName());
+    const QByteArray bytes = Encode(m_codec, text, name);
 
-    if (!file.seek(originalSize) || file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString why = file.errorString();
-        file.resize(originalSize);
-        throw AdoError(err::Unspecified, QStringLiteral("Cannot write to the text file '%1': %2").arg(m_path, why));
+    try {
+        FileIo::WriteAt(&m_writer, originalSize, bytes, name);
+    } catch (const AdoError& e) {
+        // A part of a line would read back as a wrong row: cut it off again.
+        try {
+            FileIo::Resize(&m_writer, originalSize, name);
+        } catch (const AdoError& repair) {
+            throw AdoError(e.Number(), e.Description() + QStringLiteral(" The file could not be put back as it was: ")
+                                           + repair.Description());
+        }
+        throw;
     }
-    file.close();
+    Log().Add([this, originalSize, name] {
+        FileIo::Resize(&m_writer, originalSize, name);
+        FileIo::Sync(&m_writer, name);
+    });
     const QFileInfo info(m_path);
     m_checkedSize = info.size();
     m_checkedTime = info.lastModified();
