@@ -304,7 +304,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const QVariant v = TypedValue(index.column(), value);
     if (IsNewRowLine(index.row()))
         return SetPendingValue(index, v);
-    if (SameValue(m_rs->ValueAt(index.row(), index.column()), v))
+    if (SameValue(m_rs->ValueAt(index.row(), index.column()), ComparableValue(index.column(), v)))
         return true;
     try {
         WriteCell(index.row(), index.column(), v);
@@ -327,6 +327,17 @@ QVariant RecordsetModel::TypedValue(int column, const QVariant& value) const
         return ConvertEmptyCell(column) == EmptyToNull ? QVariant() : QVariant(QStringLiteral(""));
     }
     return FromRegionalText(text, FieldType(column));
+}
+
+QVariant RecordsetModel::ComparableValue(int column, const QVariant& value) const
+{
+    // Typed text is compared as the value the column would store: leaving "1.5" in a cell
+    // holding 1.5 is no change.
+    try {
+        return ado::AdoType::Coerce(value, FieldType(column));
+    } catch (...) {
+        return value;
+    }
 }
 
 void RecordsetModel::WriteCell(int row, int column, const QVariant& value)

@@ -91,6 +91,7 @@ private:
     int FieldType(int column) const;
     bool IsWritableColumn(int column) const;
     QVariant TypedValue(int column, const QVariant& value) const;
+    QVariant ComparableValue(int column, const QVariant& value) const;
     void WriteCell(int row, int column, const QVariant& value);
     void CancelEdit();
     bool SetPendingValue(const QModelIndex& index, const QVariant& value);
