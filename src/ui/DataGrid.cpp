@@ -2,6 +2,7 @@
 
 #include "ado/Recordset.h"
 #include "ui/FailureReport.h"
+#include "ui/GridDelegate.h"
 #include "ui/RecordsetModel.h"
 
 #include <QHeaderView>
@@ -9,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <set>
 
@@ -30,7 +30,7 @@ DataGrid::DataGrid(QWidget* parent)
 
     // Spin boxes and date editors round decimals and cannot hold a Null: every typed value
     // is edited as text and converted by the recordset.
-    auto* delegate = new QStyledItemDelegate(this);
+    auto* delegate = new GridDelegate(this);
     for (int type : {QMetaType::Double, QMetaType::Float, QMetaType::Int, QMetaType::LongLong, QMetaType::QDate,
                      QMetaType::QDateTime, QMetaType::QTime, QMetaType::QString})
         m_editors->registerEditor(type, new QStandardItemEditorCreator<QLineEdit>());
@@ -38,8 +38,7 @@ DataGrid::DataGrid(QWidget* parent)
     setItemDelegate(delegate);
 
     connect(m_model, &RecordsetModel::writeFailed, this, &DataGrid::ReportFailure);
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { OnCurrentRowChanged(current); });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &DataGrid::OnCurrentRowChanged);
 }
 
 DataGrid::~DataGrid()
@@ -135,8 +134,12 @@ void DataGrid::SetCurrentRecord(int position)
     setAutoScroll(scroll);
 }
 
-void DataGrid::OnCurrentRowChanged(const QModelIndex& current)
+void DataGrid::OnCurrentRowChanged(const QModelIndex& current, const QModelIndex& previous)
 {
+    // Leaving the new row writes it; the rows above it, the current one among them, keep
+    // their positions.
+    if (previous.isValid() && m_model->IsNewRowLine(previous.row()))
+        m_model->CommitNewRow();
     ado::Recordset* rs = DataSource();
     if (!rs || !rs->IsOpen() || !current.isValid() || current.row() >= m_model->RecordRows())
         return;
@@ -149,10 +152,73 @@ void DataGrid::OnCurrentRowChanged(const QModelIndex& current)
     }
 }
 
+bool DataGrid::CommitEdits()
+{
+    const int failures = m_failures;
+    if (IsEditing() && m_editing.isValid()) {
+        if (QWidget* editor = indexWidget(m_editing)) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+    return m_failures == failures && m_model->CommitNewRow();
+}
+
+bool DataGrid::HasPendingRow() const
+{
+    return m_model->HasPendingRow();
+}
+
+void DataGrid::AbandonNewRow()
+{
+    m_model->AbandonNewRow();
+}
+
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    const bool editing = QTableView::edit(index, trigger, event);
+    if (editing)
+        m_editing = index;
+    return editing;
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const QPersistentModelIndex edited = m_editing;
+    m_editing = QPersistentModelIndex();
+    QTableView::closeEditor(editor, hint);
+    // Enter asks for the cache to be submitted; a move to another row does too, but that
+    // leaves the row and is handled there.
+    if (hint == QAbstractItemDelegate::SubmitModelCache && edited.isValid() && m_model->IsNewRowLine(edited.row())
+        && currentIndex() == edited)
+        OnEnterInNewRow(edited.column());
+}
+
+void DataGrid::OnEnterInNewRow(int column)
+{
+    const int row = m_model->NewRowLine();
+    for (int next = column + 1; next < m_model->columnCount(); ++next) {
+        const QModelIndex target = m_model->index(row, next);
+        if (target.flags() & Qt::ItemIsEditable) {
+            setCurrentIndex(target);
+            return;
+        }
+    }
+    // The last cell: the row is complete.
+    if (m_model->CommitNewRow())
+        setCurrentIndex(m_model->index(m_model->NewRowLine(), 0));
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && state() != EditingState) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && !IsEditing()) {
         DeleteSelectedRows();
+        event->accept();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !IsEditing()
+        && m_model->IsNewRowLine(currentIndex().row())) {
+        OnEnterInNewRow(currentIndex().column());
         event->accept();
         return;
     }
@@ -164,11 +230,10 @@ void DataGrid::DeleteSelectedRows()
     ado::Recordset* rs = DataSource();
     if (!m_allowDelete || !rs || !rs->IsOpen() || !rs->IsUpdatable())
         return;
+    // Only whole rows, as the row header selects them: a current cell alone deletes nothing.
     std::set<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+    for (const QModelIndex& index : selectionModel()->selectedRows())
         rows.insert(index.row());
-    if (rows.empty() && currentIndex().isValid())
-        rows.insert(currentIndex().row());
     // From the bottom up, so the positions still to delete do not move.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (!m_model->removeRows(*it, 1))
@@ -185,9 +250,13 @@ QString DataGrid::Caption() const
 
 void DataGrid::ReportFailure(std::exception_ptr failure)
 {
+    ++m_failures;
+    ++m_reports;
     // Shown once the editor has closed: a modal box inside the commit would take the
     // editor's focus and commit it a second time.
     QTimer::singleShot(0, this, [this, failure] {
         ui::FailureReport::Show(this, Caption(), ui::Sentence::OperatorAction, failure);
+        if (--m_reports == 0)
+            emit reportsFinished();
     });
 }

@@ -11,7 +11,9 @@ class Recordset;
 }
 
 // The grid of the data windows: a table view bound to a recordset, editing, adding and
-// deleting rows in place as AllowUpdate, AllowAddNew and AllowDelete permit.
+// deleting rows in place as AllowUpdate, AllowAddNew and AllowDelete permit. A new row is
+// written once, when the user leaves it or presses Enter on its last cell; Delete removes
+// the rows selected through the row header.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -46,19 +48,38 @@ public:
     // Makes the record at 1-based position the grid's current row, without scrolling.
     void SetCurrentRecord(int position);
 
+    using QTableView::edit;
+    bool IsEditing() const { return state() == EditingState; }
+    // Stores what the open cell editor holds and writes the pending new row; false when
+    // either was refused (the failure is being reported).
+    bool CommitEdits();
+    bool HasPendingRow() const;
+    void AbandonNewRow();
+
+    // A failure report of the grid is waiting to be shown or is on screen.
+    bool IsReporting() const { return m_reports > 0; }
+
 signals:
     void headerClicked(int column);
+    // The last failure report of the grid has been answered.
+    void reportsFinished();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void DeleteSelectedRows();
-    void OnCurrentRowChanged(const QModelIndex& current);
+    void OnCurrentRowChanged(const QModelIndex& current, const QModelIndex& previous);
+    void OnEnterInNewRow(int column);
     void ReportFailure(std::exception_ptr failure);
     QString Caption() const;
 
     RecordsetModel* m_model;
     std::unique_ptr<QItemEditorFactory> m_editors;
     bool m_allowDelete = true;
+    QPersistentModelIndex m_editing;
+    int m_reports = 0;
+    int m_failures = 0;
 };

@@ -4,6 +4,7 @@
 #include "ui/BusyCursor.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 namespace ui {
 
@@ -38,9 +39,12 @@ void FailureReport::Show(QWidget* parent, const QString& title, const QString& s
     QString description;
     Describe(failure, number, description);
     BusyCursor::RestoreAll();
-    QMessageBox box(QMessageBox::Warning, title, Text(sentence, number, description),
-                    QMessageBox::Ok, parent);
-    box.exec();
+    // Not on the stack: should the parent be destroyed while the box runs, the box goes
+    // with it and must not be destroyed a second time here.
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, title, Text(sentence, number, description),
+                                                QMessageBox::Ok, parent);
+    box->exec();
+    delete box;
 }
 
 bool FailureReport::Guard(QWidget* parent, const QString& title, const QString& sentence,

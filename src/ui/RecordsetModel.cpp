@@ -4,6 +4,8 @@
 #include "ado/Recordset.h"
 
 #include <QDateTime>
+#include <QScopedValueRollback>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,7 +20,9 @@ QString DoubleText(const QLocale& locale, double d)
     return locale.toString(d, format, QLocale::FloatingPointShortest);
 }
 
-QString ShortDate(const QLocale& locale, QDate date)
+const QString TimeFormat = QStringLiteral("HH:mm:ss");
+
+const QString& DateFormat(const QLocale& locale)
 {
     // Worked out once per locale: an export formats a million dates.
     static QLocale cachedLocale;
@@ -30,7 +34,12 @@ QString ShortDate(const QLocale& locale, QDate date)
             cachedFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
         cachedLocale = locale;
     }
-    return locale.toString(date, cachedFormat);
+    return cachedFormat;
+}
+
+QString ShortDate(const QLocale& locale, QDate date)
+{
+    return locale.toString(date, DateFormat(locale));
 }
 
 bool SameValue(const QVariant& before, const QVariant& after)
@@ -82,8 +91,10 @@ void RecordsetModel::ReadShape()
     m_rsRows = open ? m_rs->RecordCount() : 0;
     m_columns = open ? m_rs->FieldCount() : 0;
     QVector<ColumnSettings> settings(m_columns);
+    QStringList names;
     for (int i = 0; i < m_columns; ++i) {
         const QString name = m_rs->Columns().at(i).name;
+        names << name;
         // Settings survive a re-read of the same columns (a sort, a requery).
         if (i < m_settings.size() && m_settings[i].dataField == name)
             settings[i] = m_settings[i];
@@ -92,6 +103,11 @@ void RecordsetModel::ReadShape()
     }
     m_settings = settings;
     m_hasNewRowLine = WantsNewRowLine();
+    // What was typed into the new-row line survives a re-read of the same columns (a sort,
+    // a requery, a reload of the same query).
+    if (names != m_columnNames || !m_hasNewRowLine)
+        m_pending = QVector<std::optional<QVariant>>(m_columns);
+    m_columnNames = names;
 }
 
 bool RecordsetModel::WantsNewRowLine() const
@@ -109,6 +125,9 @@ void RecordsetModel::UpdateNewRowLine()
         m_hasNewRowLine = true;
         endInsertRows();
     } else {
+        // The line is going: what was typed into it is written rather than lost.
+        CommitNewRow();
+        m_pending.fill(std::nullopt);
         beginRemoveRows(QModelIndex(), m_rsRows, m_rsRows);
         m_hasNewRowLine = false;
         endRemoveRows();
@@ -238,8 +257,12 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
                                                                   : Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    if (IsNewRowLine(index.row()))
-        return {};
+    if (IsNewRowLine(index.row())) {
+        const std::optional<QVariant>& typed = m_pending.value(index.column());
+        if (!typed)
+            return {};
+        return role == Qt::EditRole ? *typed : QVariant(RegionalText(*typed, type));
+    }
     const QVariant value = m_rs->ValueAt(index.row(), index.column());
     if (ado::AdoType::IsBinary(type)) {
         if (role == Qt::EditRole || !value.isValid() || value.isNull())
@@ -278,38 +301,118 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (role != Qt::EditRole || !IsCell(index)
         || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    QVariant v = value;
-    if (v.typeId() == QMetaType::QString && v.toString().isEmpty()) {
-        // The data layer takes a null string for a Null; an empty cell is one or the other.
-        v = ConvertEmptyCell(index.column()) == EmptyToNull ? QVariant() : QVariant(QStringLiteral(""));
-    }
-    const QVariant before = IsNewRowLine(index.row()) ? QVariant() : m_rs->ValueAt(index.row(), index.column());
-    if (SameValue(before, v))
+    const QVariant v = TypedValue(index.column(), value);
+    if (IsNewRowLine(index.row()))
+        return SetPendingValue(index, v);
+    if (SameValue(m_rs->ValueAt(index.row(), index.column()), ComparableValue(index.column(), v)))
         return true;
     try {
         WriteCell(index.row(), index.column(), v);
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
-        try {
-            if (m_rs && m_rs->IsOpen() && m_rs->EditMode() != ado::Recordset::adEditNone)
-                m_rs->CancelUpdate();
-        } catch (...) {
-            // The first failure is the one worth reporting.
-        }
+        CancelEdit();
         emit writeFailed(failure);
         return false;
     }
     return true;
 }
 
+QVariant RecordsetModel::TypedValue(int column, const QVariant& value) const
+{
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    if (text.isEmpty()) {
+        // The data layer takes a null string for a Null; an empty cell is one or the other.
+        return ConvertEmptyCell(column) == EmptyToNull ? QVariant() : QVariant(QStringLiteral(""));
+    }
+    return FromRegionalText(text, FieldType(column));
+}
+
+QVariant RecordsetModel::ComparableValue(int column, const QVariant& value) const
+{
+    // Typed text is compared as the value the column would store: leaving "1.5" in a cell
+    // holding 1.5 is no change.
+    try {
+        return ado::AdoType::Coerce(value, FieldType(column));
+    } catch (...) {
+        return value;
+    }
+}
+
 void RecordsetModel::WriteCell(int row, int column, const QVariant& value)
 {
-    if (IsNewRowLine(row))
-        m_rs->AddNew();
-    else
-        m_rs->SetAbsolutePosition(row + 1);
+    m_rs->SetAbsolutePosition(row + 1);
     m_rs->Fields(column).SetValue(value);
     m_rs->Update();
+}
+
+void RecordsetModel::CancelEdit()
+{
+    try {
+        if (m_rs && m_rs->IsOpen() && m_rs->EditMode() != ado::Recordset::adEditNone)
+            m_rs->CancelUpdate();
+    } catch (...) {
+        // The first failure is the one worth reporting.
+    }
+}
+
+bool RecordsetModel::SetPendingValue(const QModelIndex& index, const QVariant& value)
+{
+    std::optional<QVariant>& typed = m_pending[index.column()];
+    if (SameValue(typed.value_or(QVariant()), value))
+        return true;
+    try {
+        // Refused here, a value is reported while the user is still on its cell.
+        typed = ado::AdoType::Coerce(value, FieldType(index.column()));
+    } catch (...) {
+        emit writeFailed(std::current_exception());
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+bool RecordsetModel::HasPendingRow() const
+{
+    return m_hasNewRowLine && m_rs
+        && std::any_of(m_pending.cbegin(), m_pending.cend(), [](const std::optional<QVariant>& v) { return v.has_value(); });
+}
+
+bool RecordsetModel::CommitNewRow()
+{
+    if (m_committing || !HasPendingRow())
+        return true;
+    const QScopedValueRollback<bool> committing(m_committing, true);
+    try {
+        m_rs->AddNew();
+        for (int column = 0; column < m_pending.size(); ++column)
+            if (m_pending[column])
+                m_rs->Fields(column).SetValue(*m_pending[column]);
+        m_rs->Update();
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        CancelEdit();
+        emit writeFailed(failure);
+        return false;
+    }
+    m_pending.fill(std::nullopt);
+    EmitNewRowLineChanged();
+    return true;
+}
+
+void RecordsetModel::AbandonNewRow()
+{
+    if (!HasPendingRow())
+        return;
+    m_pending.fill(std::nullopt);
+    EmitNewRowLineChanged();
+}
+
+void RecordsetModel::EmitNewRowLineChanged()
+{
+    if (m_hasNewRowLine && m_columns > 0)
+        emit dataChanged(index(m_rsRows, 0), index(m_rsRows, m_columns - 1));
 }
 
 bool RecordsetModel::removeRows(int row, int count, const QModelIndex& parent)
@@ -318,8 +421,10 @@ bool RecordsetModel::removeRows(int row, int count, const QModelIndex& parent)
         return false;
     try {
         for (int r = row + count - 1; r >= row; --r) {
-            if (IsNewRowLine(r))
+            if (IsNewRowLine(r)) {
+                AbandonNewRow();
                 continue;
+            }
             m_rs->SetAbsolutePosition(r + 1);
             m_rs->Delete();
         }
@@ -356,10 +461,10 @@ QString RecordsetModel::RegionalText(const QVariant& value, int adoType, const Q
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
         const QString date = ShortDate(loc, dt.date());
-        return dt.time() == QTime(0, 0) ? date : date + u' ' + dt.time().toString(QStringLiteral("HH:mm:ss"));
+        return dt.time() == QTime(0, 0) ? date : date + u' ' + dt.time().toString(TimeFormat);
     }
     case QMetaType::QTime:
-        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+        return value.toTime().toString(TimeFormat);
     case QMetaType::QByteArray:
         return QString::fromLatin1(value.toByteArray().toHex().toUpper());
     case QMetaType::QString:
@@ -374,4 +479,22 @@ QString RecordsetModel::RegionalText(const QVariant& value, int adoType, const Q
     default:
         return value.toString();
     }
+}
+
+QVariant RecordsetModel::FromRegionalText(const QString& text, int adoType, const QLocale& locale)
+{
+    if (!ado::AdoType::IsDateTime(adoType))
+        return text;
+    const QString trimmed = text.trimmed();
+    const QString dateFormat = DateFormat(locale);
+    const QDateTime dateTime = locale.toDateTime(trimmed, dateFormat + u' ' + TimeFormat);
+    if (dateTime.isValid())
+        return dateTime;
+    const QDate date = locale.toDate(trimmed, dateFormat);
+    if (date.isValid())
+        return date;
+    const QTime time = QTime::fromString(trimmed, TimeFormat);
+    if (time.isValid())
+        return time;
+    return text;
 }

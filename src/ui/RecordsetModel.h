@@ -5,11 +5,15 @@
 #include <QAbstractTableModel>
 #include <QLocale>
 #include <QPointer>
+#include <QStringList>
 #include <QVector>
 #include <exception>
+#include <optional>
 
-// The rows of a recordset as a table for the data grid. Edits, added rows and deletions
-// are written through the recordset; its notifications keep the model's row count in step.
+// The rows of a recordset as a table for the data grid. Edits and deletions are written
+// through the recordset at once; the cells typed into the new-row line are kept until
+// CommitNewRow writes them as one record. The recordset's notifications keep the model's
+// row count in step.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -36,10 +40,22 @@ public:
     // Rows of the recordset itself, without the new-row line.
     int RecordRows() const { return m_rsRows; }
     bool IsNewRowLine(int row) const { return m_hasNewRowLine && row == m_rsRows; }
+    int NewRowLine() const { return m_hasNewRowLine ? m_rsRows : -1; }
+
+    // Values typed into the new-row line and not yet written.
+    bool HasPendingRow() const;
+    // Adds the pending row as one record; false (and writeFailed) when the recordset refuses
+    // it, the typed values then stay pending. True when nothing is pending.
+    bool CommitNewRow();
+    // Forgets the pending row's values.
+    void AbandonNewRow();
 
     // A value's text in the user's regional form (numbers and dates), as the grid shows it
     // and the export writes it; Null gives an empty text, bytes their hexadecimal digits.
     static QString RegionalText(const QVariant& value, int adoType, const QLocale& locale = QLocale());
+    // The reverse for dates and times: text in the form RegionalText gives becomes the date,
+    // time or date-time it shows; any other text is returned unchanged.
+    static QVariant FromRegionalText(const QString& text, int adoType, const QLocale& locale = QLocale());
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,7 +66,7 @@ public:
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
 signals:
-    // A write the recordset refused; the edit has been cancelled.
+    // A value or a write the recordset refused; the edit has been cancelled.
     void writeFailed(std::exception_ptr failure);
 
 private:
@@ -74,7 +90,12 @@ private:
     bool IsCell(const QModelIndex& index) const;
     int FieldType(int column) const;
     bool IsWritableColumn(int column) const;
+    QVariant TypedValue(int column, const QVariant& value) const;
+    QVariant ComparableValue(int column, const QVariant& value) const;
     void WriteCell(int row, int column, const QVariant& value);
+    void CancelEdit();
+    bool SetPendingValue(const QModelIndex& index, const QVariant& value);
+    void EmitNewRowLineChanged();
 
     QPointer<ado::Recordset> m_rs;
     int m_rsRows = 0;
@@ -84,4 +105,8 @@ private:
     bool m_allowAddNew = true;
     bool m_resetting = false;
     QVector<ColumnSettings> m_settings;
+    QStringList m_columnNames;
+    // One entry per column; empty where the user typed nothing.
+    QVector<std::optional<QVariant>> m_pending;
+    bool m_committing = false;
 };

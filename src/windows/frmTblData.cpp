@@ -23,6 +23,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -90,6 +91,7 @@ frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
     picSplitter->raise();
 
     connect(Grd, &DataGrid::headerClicked, this, &frmTblData::OnHeaderClick);
+    connect(Grd, &DataGrid::reportsFinished, this, &frmTblData::CloseIfDeferred);
 
     // Key preview: the window sees its controls' keys before they do.
     qApp->installEventFilter(this);
@@ -143,6 +145,9 @@ void frmTblData::ShowRowCount()
 
 void frmTblData::LoadData()
 {
+    // A row being typed is written first, so that the new rows show it; one the database
+    // refuses stays pending in the reloaded grid.
+    Grd->CommitEdits();
     SetStatus(Selecting);
     std::unique_ptr<ado::Recordset> rs;
     int cursorType = ado::Recordset::adOpenStatic;
@@ -213,7 +218,31 @@ void frmTblData::ExportCsv()
 
 void frmTblData::ReportOperatorFailure(std::exception_ptr failure)
 {
-    ui::FailureReport::Show(this, windowTitle(), ui::Sentence::OperatorAction, failure);
+    Report(ui::Sentence::OperatorAction, failure);
+}
+
+void frmTblData::Report(const QString& sentence, std::exception_ptr failure)
+{
+    RunModal([&] { ui::FailureReport::Show(this, windowTitle(), sentence, failure); });
+}
+
+void frmTblData::RunModal(const std::function<void()>& show)
+{
+    ++m_modals;
+    const auto done = qScopeGuard([this] {
+        --m_modals;
+        CloseIfDeferred();
+    });
+    show();
+}
+
+void frmTblData::CloseIfDeferred()
+{
+    if (!m_closeDeferred || m_modals > 0 || Grd->IsReporting())
+        return;
+    m_closeDeferred = false;
+    // Not from inside the box's own return path: the window may go at once.
+    QMetaObject::invokeMethod(this, &frmTblData::CloseWindow, Qt::QueuedConnection);
 }
 
 void frmTblData::OnToolbarButton(const QString& key)
@@ -229,7 +258,7 @@ void frmTblData::OnToolbarButton(const QString& key)
             }
             QMessageBox box(QMessageBox::NoIcon, MDabrix::AppTitle, QStringLiteral("Export terminé avec succès"),
                             QMessageBox::Ok, this);
-            box.exec();
+            RunModal([&box] { box.exec(); });
         }
     } catch (...) {
         ReportOperatorFailure(std::current_exception());
@@ -242,6 +271,8 @@ void frmTblData::OnHeaderClick(int column)
         ui::BusyCursor busy;
         if (!m_Rs)
             throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+        // A row being typed is written before the rows are reordered under it.
+        Grd->CommitEdits();
         const int firstRow = Grd->FirstRow();
         const int leftCol = Grd->LeftCol();
         const int position = m_Rs->AbsolutePosition();
@@ -278,6 +309,14 @@ bool frmTblData::KeyDown(int key, Qt::KeyboardModifiers modifiers)
         return true;
     }
     if (key == Qt::Key_Escape) {
+        // Escape first abandons what is being typed: the open cell (the editor's own key),
+        // then the pending new row; only then does it close the window.
+        if (Grd->IsEditing())
+            return false;
+        if (Grd->HasPendingRow()) {
+            Grd->AbandonNewRow();
+            return true;
+        }
         CloseWindow();
         return true;
     }
@@ -295,7 +334,7 @@ void frmTblData::OnSplitterMouseMove(int y, Qt::MouseButtons buttons)
         m_splitterTop = position;
         Layout();
     } catch (...) {
-        ui::FailureReport::Show(this, windowTitle(), ui::Sentence::OperatorAction, std::current_exception());
+        Report(ui::Sentence::OperatorAction, std::current_exception());
     }
 }
 
@@ -355,7 +394,7 @@ void frmTblData::showEvent(QShowEvent* event)
         if (MDabrix::AppSettings)
             FormPlacement::Instance().RestorePlacement(*MDabrix::AppSettings, *this, PlacementSection);
     } catch (...) {
-        ui::FailureReport::Show(this, windowTitle(), ui::Sentence::WindowLoading, std::current_exception());
+        Report(ui::Sentence::WindowLoading, std::current_exception());
     }
 }
 
@@ -386,6 +425,19 @@ void frmTblData::Unload()
 
 void frmTblData::closeEvent(QCloseEvent* event)
 {
+    // Deleted under a modal box it opened, the window would take the box with it while
+    // the box still runs.
+    if (m_modals > 0 || Grd->IsReporting()) {
+        m_closeDeferred = true;
+        event->ignore();
+        return;
+    }
+    // A row the database refuses keeps the window open, with the row, for the user to
+    // mend it or abandon it with Escape.
+    if (!Grd->CommitEdits()) {
+        event->ignore();
+        return;
+    }
     Unload();
     event->accept();
 }

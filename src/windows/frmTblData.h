@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QWidget>
+#include <exception>
+#include <functional>
 #include <memory>
 
 class DataGrid;
@@ -53,6 +55,10 @@ private:
     void Unload();
     void CloseWindow();
     void ReportOperatorFailure(std::exception_ptr failure);
+    void Report(const QString& sentence, std::exception_ptr failure);
+    // Runs a modal box; a close asked for meanwhile waits until the box has returned.
+    void RunModal(const std::function<void()>& show);
+    void CloseIfDeferred();
 
     bool KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void OnToolbarButton(const QString& key);
@@ -76,4 +82,6 @@ private:
     bool m_ascending = false;
     bool m_placed = false;
     bool m_unloaded = false;
+    int m_modals = 0;
+    bool m_closeDeferred = false;
 };

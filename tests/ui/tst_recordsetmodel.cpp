@@ -1,5 +1,6 @@
 #include "support/TestMain.h"
 
+#include "support/TestDatabase.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
 #include "ui/RecordsetModel.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 class TestRecordsetModel : public QObject {
     Q_OBJECT
@@ -32,6 +34,38 @@ private:
         ado::Recordset rs;
         rs.Open(sql, &other);
         return rs.Eof() ? QVariant(QStringLiteral("<no row>")) : rs.Fields(0).Value();
+    }
+
+    static void addKinds()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+    }
+
+    // A fresh database of the row's kind, the connection and the read-back going to it.
+    bool prepareKind(const QString& sqliteTable, const QString& postgresTable)
+    {
+        QFETCH(QString, kind);
+        testsupport::TestDatabase db;
+        if (!db.Create(kind, QStringLiteral("tst_model_") + QString::fromLatin1(QTest::currentTestFunction()).toLower())) {
+            qWarning("%s", qPrintable(db.error));
+            return false;
+        }
+        m_cs = db.connectionString;
+        m_cnx = std::make_unique<ado::Connection>();
+        m_cnx->Open(m_cs);
+        m_cnx->Execute(db.IsPostgres() ? postgresTable : sqliteTable);
+        return true;
+    }
+
+    // Two columns that may not be Null, so a row written cell by cell can never be had.
+    bool preparePairs()
+    {
+        return prepareKind(QStringLiteral("CREATE TABLE [Pairs] (id INTEGER PRIMARY KEY AUTOINCREMENT, a VARCHAR(10) NOT NULL, "
+                                          "b INTEGER NOT NULL, c VARCHAR(10) DEFAULT 'dflt')"),
+                           QStringLiteral("CREATE TABLE [Pairs] (id SERIAL PRIMARY KEY, a VARCHAR(10) NOT NULL, "
+                                          "b INTEGER NOT NULL, c VARCHAR(10) DEFAULT 'dflt')"));
     }
 
 private slots:
@@ -69,6 +103,13 @@ private slots:
     void newRowLineAddsARecord();
     void removeRowsDeletes();
     void readOnlyRecordset();
+    void newRowIsOneInsert_data();
+    void newRowIsOneInsert();
+    void refusedNewRowStaysPending_data();
+    void refusedNewRowStaysPending();
+    void newRowOnDbaseTable();
+    void datesReadBackAsShown_data();
+    void datesReadBackAsShown();
 };
 
 void TestRecordsetModel::followsTheRecordsetThroughItsLife()
@@ -88,6 +129,8 @@ void TestRecordsetModel::followsTheRecordsetThroughItsLife()
     rs->SetSort(QStringLiteral("id DESC"));
     QCOMPARE(model.index(0, 0).data(Qt::EditRole).toLongLong(), 300);
     QVERIFY(model.setData(model.index(300, 1), QStringLiteral("added")));
+    QCOMPARE(model.rowCount(), 301);
+    QVERIFY(model.CommitNewRow());
     QCOMPARE(model.rowCount(), 302);
     QVERIFY(model.removeRows(0, 2));
     QCOMPARE(model.rowCount(), 300);
@@ -192,6 +235,8 @@ void TestRecordsetModel::newRowLineAddsARecord()
     QVERIFY(model.setData(model.index(2, 1), QString()));
     QCOMPARE(model.rowCount(), 3);
     QVERIFY(model.setData(model.index(2, 1), QStringLiteral("fresh")));
+    QCOMPARE(model.rowCount(), 3);
+    QVERIFY(model.CommitNewRow());
     QCOMPARE(model.rowCount(), 4);
     QCOMPARE(model.index(2, 1).data().toString(), QStringLiteral("fresh"));
     QVERIFY(model.IsNewRowLine(3));
@@ -217,6 +262,193 @@ void TestRecordsetModel::readOnlyRecordset()
     QCOMPARE(model.rowCount(), 300);
     QVERIFY(!(model.index(0, 1).flags() & Qt::ItemIsEditable));
     QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("x")));
+}
+
+void TestRecordsetModel::newRowIsOneInsert_data()
+{
+    addKinds();
+}
+
+void TestRecordsetModel::newRowIsOneInsert()
+{
+    QVERIFY(preparePairs());
+    auto rs = open(QStringLiteral("SELECT * FROM [Pairs]"));
+    RecordsetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.SetRecordset(rs.get());
+    QSignalSpy failed(&model, &RecordsetModel::writeFailed);
+    QCOMPARE(model.rowCount(), 1);
+
+    // Each cell typed waits in the new-row line, shown as typed.
+    QVERIFY(model.setData(model.index(0, 1), QStringLiteral("x")));
+    QVERIFY(model.setData(model.index(0, 2), QStringLiteral("7")));
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(model.HasPendingRow());
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("x"));
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("7"));
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 0);
+
+    QVERIFY(model.CommitNewRow());
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(!model.HasPendingRow());
+    QCOMPARE(model.rowCount(), 2);
+    QVERIFY(model.IsNewRowLine(1));
+    QCOMPARE(model.index(1, 1).data(), QVariant());
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs] WHERE a = 'x' AND b = 7")).toInt(), 1);
+    // The record shows what the database made of it: its key and the column default.
+    QCOMPARE(model.index(0, 0).data(Qt::EditRole).toLongLong(), readBack(QStringLiteral("SELECT id FROM [Pairs]")).toLongLong());
+    QCOMPARE(model.index(0, 3).data().toString(), readBack(QStringLiteral("SELECT c FROM [Pairs]")).toString());
+
+    // Nothing typed, nothing written.
+    QVERIFY(model.CommitNewRow());
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 1);
+}
+
+void TestRecordsetModel::refusedNewRowStaysPending_data()
+{
+    addKinds();
+}
+
+void TestRecordsetModel::refusedNewRowStaysPending()
+{
+    QVERIFY(preparePairs());
+    auto rs = open(QStringLiteral("SELECT * FROM [Pairs]"));
+    RecordsetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.SetRecordset(rs.get());
+    model.SetConvertEmptyCell(2, RecordsetModel::EmptyToNull);
+    QSignalSpy failed(&model, &RecordsetModel::writeFailed);
+
+    // A value the column cannot hold is refused at once and not kept.
+    QVERIFY(!model.setData(model.index(0, 2), QStringLiteral("abc")));
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!model.HasPendingRow());
+
+    // The database refuses a row without b: reported, nothing left behind, the typing kept.
+    QVERIFY(model.setData(model.index(0, 1), QStringLiteral("x")));
+    QVERIFY(!model.CommitNewRow());
+    QCOMPARE(failed.count(), 2);
+    QCOMPARE(rs->EditMode(), int(ado::Recordset::adEditNone));
+    QCOMPARE(rs->RecordCount(), 0);
+    QCOMPARE(model.rowCount(), 1);
+    QVERIFY(model.HasPendingRow());
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("x"));
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 0);
+
+    // Mended, the same row goes in.
+    QVERIFY(model.setData(model.index(0, 2), QStringLiteral("3")));
+    QVERIFY(model.CommitNewRow());
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs] WHERE a = 'x' AND b = 3")).toInt(), 1);
+
+    // Abandoned, it is forgotten; so is one whose line is deleted.
+    QVERIFY(model.setData(model.index(1, 1), QStringLiteral("y")));
+    model.AbandonNewRow();
+    QVERIFY(!model.HasPendingRow());
+    QCOMPARE(model.index(1, 1).data(), QVariant());
+    QVERIFY(model.setData(model.index(1, 1), QStringLiteral("z")));
+    QVERIFY(model.removeRows(1, 1));
+    QVERIFY(!model.HasPendingRow());
+    QVERIFY(model.CommitNewRow());
+    QCOMPARE(readBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 1);
+    QCOMPARE(failed.count(), 2);
+}
+
+void TestRecordsetModel::newRowOnDbaseTable()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("dbase_31.dbf"));
+    QVERIFY(QFile::copy(testsupport::FixturePath(QStringLiteral("dbf/infused/dbase_31.dbf")), target));
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+    m_cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Extended Properties = Dbase IV;").arg(dir.path());
+    m_cnx = std::make_unique<ado::Connection>();
+    m_cnx->Open(m_cs);
+    const int before = readBack(QStringLiteral("SELECT count(*) FROM dbase_31")).toInt();
+    const qlonglong lastId = readBack(QStringLiteral("SELECT max(PRODUCTID) FROM dbase_31")).toLongLong();
+
+    auto rs = open(QStringLiteral("SELECT * FROM dbase_31"));
+    RecordsetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.SetRecordset(rs.get());
+    QSignalSpy failed(&model, &RecordsetModel::writeFailed);
+    const int line = model.NewRowLine();
+    QCOMPARE(line, before);
+    const auto column = [&](const char* name) {
+        for (int i = 0; i < model.columnCount(); ++i)
+            if (model.DataField(i).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    };
+    // The autoincrement field fills itself; the typed fields go in with it in one record.
+    QVERIFY(model.setData(model.index(line, column("PRODUCTNAM")), QStringLiteral("Tea")));
+    QVERIFY(model.setData(model.index(line, column("UNITSINSTO")), QStringLiteral("7")));
+    QVERIFY(model.setData(model.index(line, column("SUPPLIERID")), QStringLiteral("3")));
+    QVERIFY(model.CommitNewRow());
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(model.RecordRows(), before + 1);
+    QCOMPARE(model.index(line, column("PRODUCTNAM")).data().toString(), QStringLiteral("Tea"));
+
+    ado::Connection other;
+    other.Open(m_cs);
+    ado::Recordset stored;
+    stored.Open(QStringLiteral("SELECT PRODUCTID, PRODUCTNAM, UNITSINSTO, SUPPLIERID FROM dbase_31 WHERE PRODUCTID > %1").arg(lastId), &other);
+    QCOMPARE(stored.RecordCount(), 1);
+    QCOMPARE(stored.Fields(1).Value().toString(), QStringLiteral("Tea"));
+    QCOMPARE(stored.Fields(2).Value().toLongLong(), 7);
+    QCOMPARE(stored.Fields(3).Value().toLongLong(), 3);
+    rs.reset();
+}
+
+void TestRecordsetModel::datesReadBackAsShown_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QLocale>("locale");
+    const QList<QPair<const char*, QLocale>> locales = {{"fr_FR", QLocale(QLocale::French, QLocale::France)},
+                                                        {"en_US", QLocale(QLocale::English, QLocale::UnitedStates)},
+                                                        {"C", QLocale::c()}};
+    for (const char* kind : {"sqlite", "postgres"})
+        for (const auto& [name, locale] : locales)
+            QTest::addRow("%s %s", kind, name) << QString::fromLatin1(kind) << locale;
+}
+
+void TestRecordsetModel::datesReadBackAsShown()
+{
+    QFETCH(QLocale, locale);
+    const QString table = QStringLiteral("CREATE TABLE [Moments] (id INTEGER PRIMARY KEY, d DATE, ts TIMESTAMP, t TIME)");
+    QVERIFY(prepareKind(table, table));
+    m_cnx->Execute(QStringLiteral("INSERT INTO [Moments] VALUES (1, '2024-03-09', '2024-03-09 10:11:12', '10:11:12')"));
+    m_cnx->Execute(QStringLiteral("INSERT INTO [Moments] VALUES (2, '1999-12-31', '1999-12-31 23:59:58', '23:59:58')"));
+    m_cnx->Execute(QStringLiteral("INSERT INTO [Moments] VALUES (3, '2001-02-03', '2001-02-03 00:00:00', '00:00:00')"));
+    QLocale::setDefault(locale);
+    auto rs = open(QStringLiteral("SELECT * FROM [Moments] ORDER BY id"));
+    RecordsetModel model;
+    model.SetRecordset(rs.get());
+    QSignalSpy failed(&model, &RecordsetModel::writeFailed);
+
+    const QStringList columns = {QStringLiteral("d"), QStringLiteral("ts"), QStringLiteral("t")};
+    for (int column = 1; column <= 3; ++column) {
+        const QString name = columns[column - 1];
+        // Left as shown, a cell is not written.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QVERIFY(model.setData(model.index(0, column), model.index(0, column).data()));
+        QCOMPARE(changed.count(), 0);
+        for (int from : {2, 3}) {
+            // Row 1 takes the text row 2 (or 3) shows, and must then hold the same value.
+            const QString shown = model.index(from - 1, column).data().toString();
+            QVERIFY2(model.setData(model.index(0, column), shown), qPrintable(name + u' ' + shown));
+            QCOMPARE(failed.count(), 0);
+            const QVariant expected = readBack(QStringLiteral("SELECT %1 FROM [Moments] WHERE id = %2").arg(name).arg(from));
+            QCOMPARE(readBack(QStringLiteral("SELECT %1 FROM [Moments] WHERE id = 1").arg(name)), expected);
+            QCOMPARE(model.index(0, column).data().toString(), shown);
+        }
+        // Typed into the new row, the shown text is stored as the same value too.
+        QVERIFY(model.setData(model.index(model.NewRowLine(), 0), QString::number(10 + column)));
+        QVERIFY(model.setData(model.index(model.NewRowLine(), column), model.index(1, column).data()));
+        QVERIFY(model.CommitNewRow());
+        QCOMPARE(readBack(QStringLiteral("SELECT %1 FROM [Moments] WHERE id = %2").arg(name).arg(10 + column)),
+                 readBack(QStringLiteral("SELECT %1 FROM [Moments] WHERE id = 2").arg(name)));
+    }
+    QCOMPARE(failed.count(), 0);
 }
 
 DABRIX_TEST_MAIN(TestRecordsetModel)

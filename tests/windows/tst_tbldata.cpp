@@ -77,6 +77,42 @@ private:
 
     static QString operatorFailure() { return ui::Sentence::OperatorAction + QStringLiteral("\n\n"); }
 
+    // Two columns that may not be Null and one old row, shown in the window.
+    bool openPairs(const QString& kind)
+    {
+        if (!prepare(kind))
+            return false;
+        m_db.Exec({m_db.IsPostgres()
+                       ? QStringLiteral("CREATE TABLE [Pairs] (id SERIAL PRIMARY KEY, a VARCHAR(10) NOT NULL, b INTEGER NOT NULL, c VARCHAR(10))")
+                       : QStringLiteral("CREATE TABLE [Pairs] (id INTEGER PRIMARY KEY AUTOINCREMENT, a VARCHAR(10) NOT NULL, "
+                                        "b INTEGER NOT NULL, c VARCHAR(10))"),
+                   QStringLiteral("INSERT INTO [Pairs] (a, b) VALUES ('old', 1)")});
+        openForm(QStringLiteral("Pairs"));
+        return QTest::qWaitForWindowExposed(m_form);
+    }
+
+    QLineEdit* openEditor(int row, int column)
+    {
+        DataGrid* g = grid();
+        const QModelIndex index = g->model()->index(row, column);
+        g->setCurrentIndex(index);
+        g->edit(index);
+        return qobject_cast<QLineEdit*>(g->indexWidget(index));
+    }
+
+    // Types into a cell through its editor and leaves the editor with a key.
+    void typeInto(int row, int column, const QString& text, Qt::Key end = Qt::Key_Return)
+    {
+        QLineEdit* editor = openEditor(row, column);
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QPointer<QLineEdit> open = editor;
+        QTest::keyClick(editor, end);
+        // The delegate commits through a queued call, then deletes the editor.
+        QTRY_VERIFY(open.isNull());
+    }
+
 private slots:
     void cleanup()
     {
@@ -101,6 +137,16 @@ private slots:
     void newRecordset();
     void executeSqlTimeout_data();
     void executeSqlTimeout();
+    void newRowThroughTheGrid_data();
+    void newRowThroughTheGrid();
+    void refusedNewRowKeepsTheTyping_data();
+    void refusedNewRowKeepsTheTyping();
+    void escapeAbandonsTheEditFirst_data();
+    void escapeAbandonsTheEditFirst();
+    void deleteKey_data();
+    void deleteKey();
+    void closeDuringAReport_data();
+    void closeDuringAReport();
 };
 
 void TestTblData::queryText_data()
@@ -265,6 +311,7 @@ void TestTblData::editInGrid()
 
     // The empty line at the bottom adds a row; Delete removes the selected ones.
     typeInto(12, 0, QStringLiteral("99"));
+    g->setCurrentIndex(g->model()->index(0, 1));
     QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details] WHERE id = 99")).toInt(), 1);
     g->selectRow(0);
     QTest::keyClick(g, Qt::Key_Delete);
@@ -439,6 +486,216 @@ void TestTblData::executeSqlTimeout()
     else
         QCOMPARE(adoLib::ExecuteSql(statement, *MDabrix::Cnx, qint16(timeout)), affected);
     QCOMPARE(MDabrix::Cnx->CommandTimeout(), 900);
+}
+
+void TestTblData::newRowThroughTheGrid_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("leave");
+    for (const char* kind : {"sqlite", "postgres"})
+        for (const char* leave : {"other row", "enter on the last cell", "close", "reload"})
+            QTest::addRow("%s, %s", kind, leave) << QString::fromLatin1(kind) << QString::fromLatin1(leave);
+}
+
+void TestTblData::newRowThroughTheGrid()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, leave);
+    QVERIFY(openPairs(kind));
+    DataGrid* g = grid();
+    const int line = g->Model()->NewRowLine();
+    QCOMPARE(line, 1);
+
+    // Enter moves on along the new row; nothing is written while the user is on it.
+    typeInto(line, 1, QStringLiteral("x"));
+    QCOMPARE(g->currentIndex(), g->model()->index(line, 2));
+    typeInto(line, 2, QStringLiteral("7"));
+    QCOMPARE(g->currentIndex(), g->model()->index(line, 3));
+    QCOMPARE(g->model()->index(line, 1).data().toString(), QStringLiteral("x"));
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 1);
+
+    if (leave == u"other row") {
+        g->setCurrentIndex(g->model()->index(0, 1));
+    } else if (leave == u"enter on the last cell") {
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(g->currentIndex(), g->model()->index(g->Model()->NewRowLine(), 0));
+    } else if (leave == u"close") {
+        m_form->close();
+        QTRY_VERIFY(m_form.isNull());
+    } else {
+        QTest::keyClick(g, Qt::Key_F5);
+        QCOMPARE(m_form->StatusText(), QStringLiteral("2 objet(s)"));
+    }
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Pairs] WHERE a = 'x' AND b = 7")).toInt(), 1);
+    if (m_form.isNull())
+        return;
+    QCOMPARE(grid()->Model()->RecordRows(), 2);
+    QVERIFY(!grid()->HasPendingRow());
+    QCOMPARE(grid()->model()->index(1, 0).data(Qt::EditRole).toLongLong(),
+             m_db.ReadBack(QStringLiteral("SELECT id FROM [Pairs] WHERE a = 'x'")).toLongLong());
+}
+
+void TestTblData::refusedNewRowKeepsTheTyping_data()
+{
+    editInGrid_data();
+}
+
+void TestTblData::refusedNewRowKeepsTheTyping()
+{
+    QFETCH(QString, kind);
+    QVERIFY(openPairs(kind));
+    DataGrid* g = grid();
+    const int line = g->Model()->NewRowLine();
+    typeInto(line, 1, QStringLiteral("x"));
+
+    // The row lacks b: leaving it reports the refusal and keeps what was typed.
+    {
+        ModalAnswerer answerer(ModalAnswerer::Accept());
+        g->setCurrentIndex(g->model()->index(0, 1));
+        QTRY_VERIFY(answerer.done());
+        QCOMPARE(answerer.titles().value(0), QStringLiteral("Table"));
+        QVERIFY2(answerer.texts().value(0).startsWith(operatorFailure()), qPrintable(answerer.texts().value(0)));
+    }
+    QVERIFY(g->HasPendingRow());
+    QCOMPARE(g->Model()->RecordRows(), 1);
+    QCOMPARE(g->model()->index(line, 1).data().toString(), QStringLiteral("x"));
+
+    // Closing tries again and, refused, keeps the window with the row.
+    {
+        ModalAnswerer answerer(ModalAnswerer::Accept());
+        m_form->close();
+        QTRY_VERIFY(answerer.done());
+    }
+    QVERIFY(!m_form.isNull());
+    QVERIFY(m_form->isVisible());
+    QVERIFY(g->HasPendingRow());
+
+    // Escape abandons the row; the next Escape closes the window.
+    QTest::keyClick(g, Qt::Key_Escape);
+    QVERIFY(!m_form.isNull());
+    QVERIFY(!g->HasPendingRow());
+    QCOMPARE(g->model()->index(line, 1).data(), QVariant());
+    QTest::keyClick(g, Qt::Key_Escape);
+    QTRY_VERIFY(m_form.isNull());
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Pairs]")).toInt(), 1);
+}
+
+void TestTblData::escapeAbandonsTheEditFirst_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::newRow("record") << 1;
+    QTest::newRow("new row") << 12;
+}
+
+void TestTblData::escapeAbandonsTheEditFirst()
+{
+    QFETCH(int, row);
+    QVERIFY(prepare());
+    openForm();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    DataGrid* g = grid();
+    const QString before = g->model()->index(row, 1).data().toString();
+
+    QPointer<QLineEdit> editor = openEditor(row, 1);
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("zzz"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_VERIFY(editor.isNull());
+    QVERIFY(!m_form.isNull());
+    QVERIFY(!g->HasPendingRow());
+    QCOMPARE(g->model()->index(row, 1).data().toString(), before);
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details] WHERE product LIKE '%zzz%'")).toInt(), 0);
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details]")).toInt(), 12);
+
+    QTest::keyClick(g, Qt::Key_Escape);
+    QTRY_VERIFY(m_form.isNull());
+}
+
+void TestTblData::deleteKey_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("deleted");
+    QTest::newRow("current cell") << QStringLiteral("cell") << 0;
+    QTest::newRow("cells of two rows") << QStringLiteral("cells") << 0;
+    QTest::newRow("inside an editor") << QStringLiteral("editor") << 0;
+    QTest::newRow("row header") << QStringLiteral("header") << 1;
+}
+
+void TestTblData::deleteKey()
+{
+    QFETCH(QString, how);
+    QFETCH(int, deleted);
+    QVERIFY(prepare());
+    openForm();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    DataGrid* g = grid();
+    const int id = g->model()->index(2, 0).data(Qt::EditRole).toInt();
+
+    QWidget* target = g;
+    g->setCurrentIndex(g->model()->index(2, 1));
+    if (how == u"cells") {
+        g->selectionModel()->select(QItemSelection(g->model()->index(2, 0), g->model()->index(3, 3)),
+                                    QItemSelectionModel::ClearAndSelect);
+    } else if (how == u"editor") {
+        target = openEditor(2, 1);
+        QVERIFY(target);
+        static_cast<QLineEdit*>(target)->setCursorPosition(0);
+    } else if (how == u"header") {
+        QHeaderView* header = g->verticalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->width() / 2, header->sectionViewportPosition(2) + header->sectionSize(2) / 2));
+        QCOMPARE(g->selectionModel()->selectedRows().size(), 1);
+    }
+    QTest::keyClick(target, Qt::Key_Delete);
+    if (how == u"editor")
+        QCOMPARE(static_cast<QLineEdit*>(target)->text(), QStringLiteral("3"));
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details]")).toInt(), 12 - deleted);
+    QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details] WHERE id = %1").arg(id)).toInt(), 1 - deleted);
+    QCOMPARE(g->Model()->RecordRows(), 12 - deleted);
+}
+
+void TestTblData::closeDuringAReport_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<QString>("pending");
+    QTest::newRow("Escape") << true << QString();
+    QTest::newRow("close, with a row typed") << false << QStringLiteral("p99");
+}
+
+void TestTblData::closeDuringAReport()
+{
+    QFETCH(bool, escape);
+    QFETCH(QString, pending);
+    QVERIFY(prepare());
+    openForm();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    const int line = grid()->Model()->NewRowLine();
+    if (!pending.isEmpty())
+        typeInto(line, 1, pending);
+
+    QPointer<frmTblData> form = m_form;
+    bool answeredUnderTheWindow = false;
+    ModalAnswerer answerer([form, escape, &answeredUnderTheWindow](QWidget* box) {
+        // Inside the report's own event loop: the window is asked to close, then the loop
+        // runs on for a while before the report is answered.
+        if (!form)
+            return;
+        if (escape)
+            QTest::keyClick(form->findChild<DataGrid*>(QStringLiteral("Grd")), Qt::Key_Escape);
+        else
+            form->close();
+        QPointer<QWidget> report = box;
+        QTimer::singleShot(100, box, [report, form, &answeredUnderTheWindow] {
+            answeredUnderTheWindow = !form.isNull();
+            ModalAnswerer::Accept()(report);
+        });
+    });
+    typeInto(line, 3, QStringLiteral("abc")); // a price the column refuses
+    QTRY_VERIFY(answerer.done());
+    QTRY_VERIFY(m_form.isNull());
+    QVERIFY(answeredUnderTheWindow);
+    if (!pending.isEmpty())
+        QCOMPARE(m_db.ReadBack(QStringLiteral("SELECT count(*) FROM [Order Details] WHERE product = '%1'").arg(pending)).toInt(), 1);
 }
 
 DABRIX_TEST_MAIN(TestTblData)
