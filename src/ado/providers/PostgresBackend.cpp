@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/ConnectionString.h"
+#include "ado/SqlTokenizer.h"
 
 #include <QSqlField>
 #include <QSqlQuery>
@@ -64,6 +65,30 @@ QStringList PostgresBackend::PrimaryKey(const QString& table)
     while (q.next())
         names << q.value(0).toString();
     return names;
+}
+
+QString PostgresBackend::Comparison(const QString& quotedColumn, int adoType) const
+{
+    // json has no "=", and every type the driver hands over as text compares as its text.
+    if (adoType == AdoType::VarWChar || adoType == AdoType::LongVarWChar)
+        return QStringLiteral("CAST(%1 AS TEXT) = ?").arg(quotedColumn);
+    // The driver reads timestamps to the millisecond; the server keeps microseconds.
+    if (adoType == AdoType::DBTimeStamp)
+        return QStringLiteral("date_trunc('milliseconds', %1) = ?").arg(quotedColumn);
+    return Backend::Comparison(quotedColumn, adoType);
+}
+
+bool PostgresBackend::CanPrepare(const QString& sql) const
+{
+    for (const SqlToken& t : SqlTokenizer::Tokenize(sql)) {
+        if (!t.isSignificant() || t.isPunct(u'('))
+            continue;
+        for (const char* word : {"SELECT", "INSERT", "UPDATE", "DELETE", "VALUES", "WITH", "TABLE", "MERGE"})
+            if (t.isWord(word))
+                return true;
+        return false;
+    }
+    return false;
 }
 
 void PostgresBackend::SetCommandTimeout(int seconds)

@@ -16,12 +16,15 @@ public:
     SqlDialect Dialect() const override { return SqlDialect{}; }
     QString RowIdColumn() const override { return QStringLiteral("ctid"); }
     bool SupportsReturning(const QString&) const override { return true; }
+    QString Comparison(const QString& quotedColumn, int adoType) const override;
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString& table) override;
     void SetCommandTimeout(int seconds) override;
 
 protected:
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+    // PREPARE takes only queries and data changes, not DDL or SET.
+    bool CanPrepare(const QString& sql) const override;
 };
 
 } // namespace ado

@@ -18,6 +18,8 @@ public:
     QString RowIdColumn() const override { return QStringLiteral("rowid"); }
     bool SupportsReturning(const QString&) const override { return true; }
     QList<TableInfo> Tables() override;
+    qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
+    QVariant LastInsertId() const override { return m_lastInsertId; }
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
 
 protected:
@@ -30,6 +32,9 @@ protected:
     QVariant ToStorage(const QVariant& value) const override;
     // The connection's own handle, shared with QSQLITE.
     sqlite3* Handle() const;
+
+private:
+    QVariant m_lastInsertId;
 };
 
 } // namespace ado
