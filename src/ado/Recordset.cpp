@@ -199,6 +199,14 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
         m_fetchFailure = AdoError(err::Unspecified, error);
         more = false;
     }
+    if (first == 0 && count > 0 && store.location == RowLocation::RowId) {
+        // A view has no row id of its own: SQLite reads it as Null.
+        const QVariant id = store.rows.front().value(store.rowIdColumn);
+        if (!id.isValid() || id.isNull()) {
+            store.location = RowLocation::ReadOnly;
+            store.readOnlyReason = QStringLiteral("The source gives no row id to find its rows by.");
+        }
+    }
     if (count > 0) {
         const QList<Recordset*> views = store.views;
         for (Recordset* view : views)

@@ -92,6 +92,12 @@ QString RowWriter::Where(const QVector<QVariant>& original, const QVector<QVaria
             all << i;
 
     if (m_store.location == RowLocation::Key || m_store.location == RowLocation::RowId) {
+        for (int k : m_store.keyColumns) {
+            const QVariant& v = original.value(k);
+            if (!v.isValid() || v.isNull())
+                throw AdoError(err::Unspecified, QStringLiteral("Insufficient base table information for updating or refreshing. "
+                                                                "The row has no key value to be found by."));
+        }
         QVector<int> columns = m_store.keyColumns;
         for (int i : all) {
             const bool extra = criteria == CriteriaAllCols || criteria == CriteriaTimeStamp
