@@ -48,7 +48,11 @@ qsizetype EndOfEscapedString(const QString& sql, qsizetype quote)
 
 } // namespace
 
-void QtSqlBackend::CheckSingleStatement(const QString& sql)
+namespace {
+
+// Throws for an empty text or one of several statements. With `escapedE`, E'...'
+// literals end where PostgreSQL ends them.
+void CheckStatements(const QString& sql, bool escapedE, const QString& original)
 {
     bool any = false;
     bool ended = false;
@@ -61,15 +65,14 @@ void QtSqlBackend::CheckSingleStatement(const QString& sql)
             if (!t.isSignificant())
                 continue;
             if (ended && !t.isPunct(u';'))
-                throw AdoError(err::SyntaxError, QStringLiteral("Only one statement can be run at a time."), sql);
+                throw AdoError(err::SyntaxError, QStringLiteral("Only one statement can be run at a time."), original);
             if (t.isPunct(u';')) {
                 ended = any;
                 continue;
             }
             any = true;
-            // The tokenizer reads E'\'' as a literal that stops at the escaped quote; start
-            // again after the real end so that a hidden second statement is still seen.
-            if ((t.text == u"E" || t.text == u"e") && t.kind == SqlToken::Word && i + 1 < tokens.size()
+            // The tokenizer ends E'\'' at the escaped quote; start again after the real end.
+            if (escapedE && (t.text == u"E" || t.text == u"e") && t.kind == SqlToken::Word && i + 1 < tokens.size()
                 && tokens[i + 1].kind == SqlToken::String && tokens[i + 1].pos == t.pos + 1) {
                 resume = EndOfEscapedString(sql, from + tokens[i + 1].pos);
                 break;
@@ -80,7 +83,25 @@ void QtSqlBackend::CheckSingleStatement(const QString& sql)
         from = resume;
     }
     if (!any)
-        throw AdoError(-2147217908, QStringLiteral("Command text was not set for the command object."), sql);
+        throw AdoError(-2147217908, QStringLiteral("Command text was not set for the command object."), original);
+}
+
+} // namespace
+
+void QtSqlBackend::CheckSingleStatement(const QString& sql, Literals literals)
+{
+    CheckStatements(sql, literals == Literals::PostgreSql, sql);
+    if (literals != Literals::Unknown)
+        return;
+    // Some databases let a backslash escape a quote in any literal: read it that way too.
+    QString escaped = sql;
+    for (qsizetype i = 0; i + 1 < escaped.size(); ++i) {
+        if (escaped.at(i) == u'\\') {
+            escaped[i] = u'x';
+            escaped[++i] = u'x';
+        }
+    }
+    CheckStatements(escaped, false, sql);
 }
 
 long QtSqlBackend::NumberForMessage(const QString& message)
@@ -118,7 +139,7 @@ void QtSqlBackend::OpenDatabase()
 
 void QtSqlBackend::Prepare(QSqlQuery& query, const QString& sql, const QVariantList& params) const
 {
-    CheckSingleStatement(sql);
+    CheckSingleStatement(sql, LiteralRules());
     // Exact decimals come as text, not as a double that drops digits.
     query.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!query.prepare(sql))
@@ -145,7 +166,7 @@ void QtSqlBackend::FailDatabase(const QString& what) const
 void QtSqlBackend::Run(QSqlQuery& query, const QString& sql, const QVariantList& params) const
 {
     if (params.isEmpty() && !CanPrepare(sql)) {
-        CheckSingleStatement(sql);
+        CheckSingleStatement(sql, LiteralRules());
         query.setNumericalPrecisionPolicy(QSql::HighPrecision);
         if (!query.exec(sql))
             Fail(query, sql);

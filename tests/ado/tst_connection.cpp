@@ -239,6 +239,8 @@ private slots:
         }
         // PostgreSQL's E'' literal escapes a quote with a backslash.
         QTest::newRow("postgres escaped literal") << "postgres" << "SELECT E'\\''; DROP TABLE victim; --'";
+        // A database that may escape quotes with a backslash is read both ways.
+        QTest::newRow("odbc backslash literal") << "odbc" << "SELECT '\\''; DROP TABLE victim; --'";
     }
     void oneStatementAtATime()
     {

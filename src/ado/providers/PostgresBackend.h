@@ -23,6 +23,7 @@ public:
 
 protected:
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+    Literals LiteralRules() const override { return Literals::PostgreSql; }
     // PREPARE takes only queries and data changes, not DDL or SET.
     bool CanPrepare(const QString& sql) const override;
 };

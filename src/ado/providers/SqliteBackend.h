@@ -28,6 +28,7 @@ protected:
     explicit SqliteBackend(InMemory);
 
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+    Literals LiteralRules() const override { return Literals::Standard; }
     bool CanStream() const override { return true; }
     QVariant ToStorage(const QVariant& value) const override;
     // The connection's own handle, shared with QSQLITE.

@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/QtSqlBackend.h"
+#include "ado/SqlTokenizer.h"
 
 #include <sqlite3.h>
 
@@ -28,8 +29,18 @@ SqliteCursor::SqliteCursor(sqlite3* db, const QString& sql) : m_db(db), m_sql(sq
     // sqlite3_prepare_v2 would silently leave out whatever follows the first statement.
     QtSqlBackend::CheckSingleStatement(sql);
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK || !m_stmt)
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK || !m_stmt)
         Fail();
+    // SQLite's own reading of where the statement ends has the last word.
+    if (tail) {
+        for (const SqlToken& t : SqlTokenizer::Tokenize(QString::fromUtf8(tail, int(text.constData() + text.size() - tail)))) {
+            if (t.isSignificant() && !t.isPunct(u';')) {
+                Finish();
+                throw AdoError(err::SyntaxError, QStringLiteral("Only one statement can be run at a time."), sql);
+            }
+        }
+    }
     const int count = sqlite3_column_count(m_stmt);
     if (count == 0) {
         Finish();
