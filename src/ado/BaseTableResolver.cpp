@@ -63,7 +63,12 @@ BaseTableResolver::BaseTableResolver(const QString& nativeSql, Backend& backend)
                 m_hidden << k;
         return;
     }
-    if (!backend.RowIdColumn().isEmpty()) {
+    QString rowId;
+    try {
+        rowId = backend.RowIdColumnOf(table);
+    } catch (const AdoError&) {
+    }
+    if (!rowId.isEmpty()) {
         m_location = RowLocation::RowId;
         m_hidden << backend.RowIdColumn();
         m_hiddenRowId = true;

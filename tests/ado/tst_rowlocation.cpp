@@ -180,6 +180,7 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::newRow("odbc, some columns") << "odbc" << "SELECT n FROM twins";
         QTest::newRow("sqlite view, some columns") << "sqlite" << "SELECT n FROM twins_view";
+        QTest::newRow("postgres view, some columns") << "postgres" << "SELECT n FROM twins_view";
     }
     void rowsThatCannotBeToldApartAreNeverGuessed()
     {
@@ -197,6 +198,12 @@ private slots:
         verifyInsufficient([&] { rs->Fields(0).SetValue(5); });
         verifyInsufficient([&] { rs->Delete(); });
         QCOMPARE(readBack(QStringLiteral("SELECT COUNT(*) FROM twins WHERE n = 1")).toInt(), 2);
+        // Opening the view did not spoil a transaction in progress.
+        m_cnx->BeginTrans();
+        auto inside = open(source);
+        QCOMPARE(m_cnx->Execute(QStringLiteral("UPDATE twins SET n = 2 WHERE name = 'x'")), qint64(1));
+        m_cnx->CommitTrans();
+        QCOMPARE(readBack(QStringLiteral("SELECT COUNT(*) FROM twins WHERE n = 2")).toInt(), 1);
     }
 
     void everyColumnTellsRowsApartWithoutRowIds()

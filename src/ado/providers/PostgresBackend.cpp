@@ -46,6 +46,29 @@ QList<TableInfo> PostgresBackend::Tables()
     return tables;
 }
 
+namespace {
+
+// A possibly qualified name as to_regclass reads it: each part quoted.
+QString RegClass(const QString& table, const SqlDialect& dialect)
+{
+    QString regclass;
+    for (const QString& part : table.split(u'.'))
+        regclass += (regclass.isEmpty() ? QString() : QStringLiteral(".")) + dialect.quoteIdentifier(part);
+    return regclass;
+}
+
+} // namespace
+
+QString PostgresBackend::RowIdColumnOf(const QString& table)
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT relkind FROM pg_class WHERE oid = to_regclass(?)"));
+    q.addBindValue(RegClass(table, Dialect()));
+    if (!q.exec())
+        Fail(q, q.lastQuery());
+    return q.next() && q.value(0).toString() == u"r" ? RowIdColumn() : QString();
+}
+
 QStringList PostgresBackend::PrimaryKey(const QString& table)
 {
     QSqlQuery q(m_db);
@@ -54,11 +77,7 @@ QStringList PostgresBackend::PrimaryKey(const QString& table)
         "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
         "WHERE i.indrelid = to_regclass(?) AND i.indisprimary "
         "ORDER BY array_position(i.indkey::int2[], a.attnum)"));
-    // to_regclass takes a possibly qualified, quoted name.
-    QString regclass;
-    for (const QString& part : table.split(u'.'))
-        regclass += (regclass.isEmpty() ? QString() : QStringLiteral(".")) + Dialect().quoteIdentifier(part);
-    q.addBindValue(regclass);
+    q.addBindValue(RegClass(table, Dialect()));
     if (!q.exec())
         Fail(q, q.lastQuery());
     QStringList names;

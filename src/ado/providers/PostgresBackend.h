@@ -15,6 +15,8 @@ public:
     QString ProviderName() const override { return QStringLiteral("PostgreSQL"); }
     SqlDialect Dialect() const override { return SqlDialect{}; }
     QString RowIdColumn() const override { return QStringLiteral("ctid"); }
+    // Only a plain table: a view has no ctid, and partitions repeat each other's.
+    QString RowIdColumnOf(const QString& table) override;
     bool SupportsReturning(const QString&) const override { return true; }
     QString Comparison(const QString& quotedColumn, int adoType) const override;
     QList<TableInfo> Tables() override;
