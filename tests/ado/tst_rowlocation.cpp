@@ -285,21 +285,27 @@ private slots:
     void insertShowsWhatTheDatabaseStored_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("keyed");
         QTest::addColumn<QString>("source");
-        QTest::newRow("sqlite, key shown") << "sqlite" << "SELECT * FROM ins";
-        QTest::newRow("sqlite, key hidden") << "sqlite" << "SELECT a, b, status FROM ins";
-        QTest::newRow("postgres, key shown") << "postgres" << "SELECT * FROM ins";
-        QTest::newRow("postgres, key hidden") << "postgres" << "SELECT a, b, status FROM ins";
+        QTest::newRow("sqlite, key shown") << "sqlite" << true << "SELECT * FROM ins";
+        QTest::newRow("sqlite, key hidden") << "sqlite" << true << "SELECT a, b, status FROM ins";
+        QTest::newRow("sqlite, no key") << "sqlite" << false << "SELECT a, b, status FROM ins";
+        QTest::newRow("postgres, key shown") << "postgres" << true << "SELECT * FROM ins";
+        QTest::newRow("postgres, key hidden") << "postgres" << true << "SELECT a, b, status FROM ins";
+        QTest::newRow("postgres, no key") << "postgres" << false << "SELECT a, b, status FROM ins";
     }
     void insertShowsWhatTheDatabaseStored()
     {
         QFETCH(QString, kind);
+        QFETCH(bool, keyed);
         QFETCH(QString, source);
         QVERIFY(connect(kind));
+        const bool postgres = kind == QLatin1String("postgres");
+        const QString id = !keyed ? QStringLiteral("INTEGER") : postgres ? QStringLiteral("SERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
         // Two NOT NULL columns set one after the other: only one INSERT with both can pass.
         m_cnx->Execute(QStringLiteral("CREATE TABLE ins (id %1, a INTEGER NOT NULL, b VARCHAR(10) NOT NULL, "
                                       "status VARCHAR(10) DEFAULT 'new')")
-                           .arg(kind == QLatin1String("postgres") ? QStringLiteral("SERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY")));
+                           .arg(id));
         m_cnx->Execute(QStringLiteral("INSERT INTO ins (a, b) VALUES (0, 'first')"));
         auto rs = open(source);
         rs->AddNew();
