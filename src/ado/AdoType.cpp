@@ -254,7 +254,44 @@ double SingleAsDecimal(double d)
     return shortest;
 }
 
+bool IsPlainDecimal(QStringView s)
+{
+    qsizetype i = 0;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
+        ++i;
+    bool digits = false;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        if (s[i] >= u'0' && s[i] <= u'9')
+            digits = true;
+        else if (s[i] == u'.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
 } // namespace
+
+QString DecimalText(const QString& text, bool regional)
+{
+    QString s = text.trimmed();
+    if (!IsPlainDecimal(s)) {
+        if (!regional)
+            return {};
+        const QLocale locale;
+        if (locale.decimalPoint() == QStringLiteral(".") || s.contains(u'.'))
+            return {};
+        s.replace(locale.decimalPoint(), QStringLiteral("."));
+        s.replace(locale.negativeSign(), QStringLiteral("-"));
+        if (!IsPlainDecimal(s))
+            return {};
+    }
+    if (s.startsWith(u'+'))
+        s.remove(0, 1);
+    return s;
+}
 
 QVariant Normalize(const QVariant& value, int type)
 {
@@ -281,7 +318,21 @@ QVariant Normalize(const QVariant& value, int type)
         const double d = value.toDouble(&ok);
         return ok ? QVariant(SingleAsDecimal(d)) : value;
     }
-    case Double: case Currency: case Numeric: {
+    case Numeric: {
+        if (id == QMetaType::Double)
+            return value;
+        if (id == QMetaType::LongLong || id == QMetaType::Int || id == QMetaType::ULongLong || id == QMetaType::UInt)
+            return value.toString();
+        if (id == QMetaType::QString) {
+            const QString exact = DecimalText(value.toString());
+            if (!exact.isEmpty())
+                return exact;
+        }
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        return ok ? QVariant(d) : value;
+    }
+    case Double: case Currency: {
         if (id == QMetaType::Double)
             return value;
         bool ok = false;
@@ -362,6 +413,11 @@ QVariant Coerce(const QVariant& value, int type)
     if (IsNumeric(type)) {
         if (id == QMetaType::Double)
             return v;
+        if (type == Numeric && id == QMetaType::QString) {
+            const QString exact = DecimalText(v.toString(), true);
+            if (!exact.isEmpty())
+                return exact;
+        }
         double d = 0;
         if (parseNumber(v.toString(), d))
             return d;

@@ -51,7 +51,12 @@ bool IsNumeric(int type);
 bool IsDateTime(int type);
 bool IsBinary(int type);
 
-// The value in the Qt type that belongs to the ADO type (dates as QDate/QDateTime...);
+// Exact decimal text ("-12.50" with a '.' point) for text that is a plain decimal number,
+// in the C form or, when `regional`, the user's; empty for anything else.
+QString DecimalText(const QString& text, bool regional = false);
+
+// The value in the Qt type that belongs to the ADO type; an exact decimal (Numeric)
+// read as text or as an integer stays decimal text, so that no digit is lost (dates as QDate/QDateTime...);
 // a Null is an invalid QVariant. Text that cannot be read as the type stays text.
 QVariant Normalize(const QVariant& value, int type);
 // The value converted for writing into a column of that type; throws on a mismatch.

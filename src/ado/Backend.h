@@ -36,6 +36,17 @@ public:
     virtual QStringList PrimaryKey(const QString& table) = 0;
     // A column that names a row of any table ("rowid"), empty when the backend has none.
     virtual QString RowIdColumn() const { return {}; }
+    // RowIdColumn when that table has row ids that name one row each, else empty.
+    virtual QString RowIdColumnOf(const QString& table) { (void)table; return RowIdColumn(); }
+    // The WHERE term that finds a column holding the value bound to "?", compared the
+    // way the database stores it.
+    virtual QString Comparison(const QString& quotedColumn, int adoType) const
+    {
+        (void)adoType;
+        return quotedColumn + QStringLiteral(" = ?");
+    }
+    // The row id of the row the last Execute inserted, invalid when unknown.
+    virtual QVariant LastInsertId() const { return {}; }
     // Whether INSERT ... RETURNING reads back what was stored in that table.
     virtual bool SupportsReturning(const QString& table) const { (void)table; return false; }
 

@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/QtSqlCursor.h"
+#include "ado/SqlTokenizer.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -31,7 +32,77 @@ QString DescriptionOf(const QSqlError& e)
     return d;
 }
 
+// Where an E'...' literal of PostgreSQL really ends: a backslash escapes the next character.
+qsizetype EndOfEscapedString(const QString& sql, qsizetype quote)
+{
+    for (qsizetype i = quote + 1; i < sql.size(); ++i) {
+        if (sql.at(i) == u'\\')
+            ++i;
+        else if (sql.at(i) == u'\'' && (i + 1 >= sql.size() || sql.at(i + 1) != u'\''))
+            return i + 1;
+        else if (sql.at(i) == u'\'')
+            ++i;
+    }
+    return sql.size();
+}
+
 } // namespace
+
+namespace {
+
+// Throws for an empty text or one of several statements. With `escapedE`, E'...'
+// literals end where PostgreSQL ends them.
+void CheckStatements(const QString& sql, bool escapedE, const QString& original)
+{
+    bool any = false;
+    bool ended = false;
+    qsizetype from = 0;
+    while (from < sql.size()) {
+        const QList<SqlToken> tokens = SqlTokenizer::Tokenize(sql.mid(from));
+        qsizetype resume = -1;
+        for (qsizetype i = 0; i < tokens.size(); ++i) {
+            const SqlToken& t = tokens[i];
+            if (!t.isSignificant())
+                continue;
+            if (ended && !t.isPunct(u';'))
+                throw AdoError(err::SyntaxError, QStringLiteral("Only one statement can be run at a time."), original);
+            if (t.isPunct(u';')) {
+                ended = any;
+                continue;
+            }
+            any = true;
+            // The tokenizer ends E'\'' at the escaped quote; start again after the real end.
+            if (escapedE && (t.text == u"E" || t.text == u"e") && t.kind == SqlToken::Word && i + 1 < tokens.size()
+                && tokens[i + 1].kind == SqlToken::String && tokens[i + 1].pos == t.pos + 1) {
+                resume = EndOfEscapedString(sql, from + tokens[i + 1].pos);
+                break;
+            }
+        }
+        if (resume < 0)
+            break;
+        from = resume;
+    }
+    if (!any)
+        throw AdoError(-2147217908, QStringLiteral("Command text was not set for the command object."), original);
+}
+
+} // namespace
+
+void QtSqlBackend::CheckSingleStatement(const QString& sql, Literals literals)
+{
+    CheckStatements(sql, literals == Literals::PostgreSql, sql);
+    if (literals != Literals::Unknown)
+        return;
+    // Some databases let a backslash escape a quote in any literal: read it that way too.
+    QString escaped = sql;
+    for (qsizetype i = 0; i + 1 < escaped.size(); ++i) {
+        if (escaped.at(i) == u'\\') {
+            escaped[i] = u'x';
+            escaped[++i] = u'x';
+        }
+    }
+    CheckStatements(escaped, false, sql);
+}
 
 long QtSqlBackend::NumberForMessage(const QString& message)
 {
@@ -68,8 +139,9 @@ void QtSqlBackend::OpenDatabase()
 
 void QtSqlBackend::Prepare(QSqlQuery& query, const QString& sql, const QVariantList& params) const
 {
-    if (params.isEmpty())
-        return;
+    CheckSingleStatement(sql, LiteralRules());
+    // Exact decimals come as text, not as a double that drops digits.
+    query.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!query.prepare(sql))
         Fail(query, sql);
     for (const QVariant& p : params)
@@ -93,14 +165,15 @@ void QtSqlBackend::FailDatabase(const QString& what) const
 
 void QtSqlBackend::Run(QSqlQuery& query, const QString& sql, const QVariantList& params) const
 {
-    bool ok;
-    if (params.isEmpty()) {
-        ok = query.exec(sql);
-    } else {
-        Prepare(query, sql, params);
-        ok = query.exec();
+    if (params.isEmpty() && !CanPrepare(sql)) {
+        CheckSingleStatement(sql, LiteralRules());
+        query.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        if (!query.exec(sql))
+            Fail(query, sql);
+        return;
     }
-    if (!ok)
+    Prepare(query, sql, params);
+    if (!query.exec())
         Fail(query, sql);
 }
 

@@ -12,7 +12,7 @@ QtSqlCursor::QtSqlCursor(QSqlQuery query, QVector<ColumnInfo> columns)
 {
 }
 
-bool QtSqlCursor::Next(QVector<QVariant>& row)
+bool QtSqlCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
 {
     if (m_done)
         return false;
@@ -25,8 +25,14 @@ bool QtSqlCursor::Next(QVector<QVariant>& row)
     }
     const int n = int(m_columns.size());
     row.resize(n);
-    for (int i = 0; i < n; ++i)
-        row[i] = AdoType::Normalize(m_query.value(i), m_columns[i].type);
+    if (raw)
+        raw->resize(n);
+    for (int i = 0; i < n; ++i) {
+        const QVariant v = m_query.value(i);
+        row[i] = AdoType::Normalize(v, m_columns[i].type);
+        if (raw)
+            (*raw)[i] = v.isNull() ? QVariant() : v;
+    }
     return true;
 }
 

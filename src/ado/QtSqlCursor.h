@@ -11,9 +11,12 @@ class QtSqlCursor : public RowCursor {
 public:
     QtSqlCursor(QSqlQuery query, QVector<ColumnInfo> columns);
     const QVector<ColumnInfo>& Columns() const override { return m_columns; }
-    bool Next(QVector<QVariant>& row) override;
+    bool Next(QVector<QVariant>& row) override { return Read(row, nullptr); }
+    bool NextRaw(QVector<QVariant>& row, QVector<QVariant>& raw) override { return Read(row, &raw); }
 
 private:
+    bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
+
     QSqlQuery m_query;
     QVector<ColumnInfo> m_columns;
     bool m_done = false;

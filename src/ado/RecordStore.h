@@ -13,26 +13,41 @@ class Recordset;
 
 // How an edited row is found again in its base table.
 enum class RowLocation {
-    ReadOnly,   // no single base table
+    ReadOnly,   // no single base table, or no way to tell its rows apart
     Key,        // by the primary key columns
-    RowId,      // by the backend's row id of the first row with the original values
+    RowId,      // by the backend's row id, read with the row
     AllColumns, // by every original value, inside a transaction that checks the count
 };
 
 // The rows of a client-side recordset, shared by the recordset and its clones. Row
 // indexes are stable: a deleted row is only flagged, and each view keeps its own order.
 struct RecordStore {
+    // The columns of the source: the only ones any view shows.
     QVector<ColumnInfo> columns;
+    // Columns read behind the user's back to find a row again (key columns the source
+    // does not select, or the row id); every row holds their values after the others.
+    QVector<ColumnInfo> hidden;
     std::vector<QVector<QVariant>> rows;
     std::vector<bool> deleted;
+    // When keepRaw, one entry per row: the values as the database gave them, or nothing
+    // when they are the row's own; the WHERE of an edit compares these.
+    bool keepRaw = false;
+    std::vector<QVector<QVariant>> raw;
     QList<Recordset*> views;
 
     // Where edits go.
     QString baseTable;  // unquoted
     QString baseSchema; // unquoted, may be empty
-    QVector<int> keyColumns;
+    QVector<int> keyColumns; // indexes in a row, hidden columns included
+    int rowIdColumn = -1;    // index in a row of the row id, with RowLocation::RowId
     RowLocation location = RowLocation::ReadOnly;
     QString readOnlyReason;
+
+    int Width() const { return int(columns.size() + hidden.size()); }
+    const ColumnInfo& Column(int index) const
+    {
+        return index < columns.size() ? columns[index] : hidden[index - columns.size()];
+    }
 };
 
 } // namespace ado

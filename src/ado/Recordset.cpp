@@ -122,9 +122,20 @@ void Recordset::Load(bool asynchronous)
     m_open = false;
     m_async = asynchronous;
     try {
-        m_cursor = session->Query(session->Translate(m_source));
-        m_store->columns = m_cursor->Columns();
-        BaseTableResolver::Resolve(*m_store, m_source, *session);
+        const QString native = session->Translate(m_source);
+        BaseTableResolver resolver(native, *session);
+        try {
+            m_cursor = session->Query(resolver.Sql());
+        } catch (const AdoError&) {
+            if (!resolver.HasHidden())
+                throw;
+            resolver.DropHidden();
+            m_cursor = session->Query(native);
+        }
+        resolver.Apply(*m_store, m_cursor->Columns());
+        const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
+        m_store->keepRaw = m_store->location == RowLocation::AllColumns
+            || (m_store->location != RowLocation::ReadOnly && criteria != RowWriter::CriteriaKey);
         m_open = true;
         m_fetchSession = session;
         m_silent = true;
@@ -165,11 +176,14 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     m_fetchFailure.reset();
     try {
         QVector<QVariant> row;
+        QVector<QVariant> raw;
         while (count < maxRows) {
-            if (!m_cursor->Next(row)) {
+            if (!(store.keepRaw ? m_cursor->NextRaw(row, raw) : m_cursor->Next(row))) {
                 more = false;
                 break;
             }
+            if (store.keepRaw)
+                store.raw.push_back(raw == row ? QVector<QVariant>() : raw);
             store.rows.push_back(row);
             store.deleted.push_back(false);
             ++count;
@@ -184,6 +198,14 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
         error = QString::fromLocal8Bit(e.what());
         m_fetchFailure = AdoError(err::Unspecified, error);
         more = false;
+    }
+    if (first == 0 && count > 0 && store.location == RowLocation::RowId) {
+        // A view has no row id of its own: SQLite reads it as Null.
+        const QVariant id = store.rows.front().value(store.rowIdColumn);
+        if (!id.isValid() || id.isNull()) {
+            store.location = RowLocation::ReadOnly;
+            store.readOnlyReason = QStringLiteral("The source gives no row id to find its rows by.");
+        }
     }
     if (count > 0) {
         const QList<Recordset*> views = store.views;
@@ -388,6 +410,8 @@ Field Recordset::Fields(const QString& name)
 QVariant Recordset::CurrentValue(int column) const
 {
     CheckCurrent();
+    if (column < 0 || column >= m_store->columns.size())
+        return {};
     if (m_editMode != adEditNone)
         return m_editValues.value(column);
     return m_store->rows[size_t(RowAt(m_pos))].value(column);
@@ -396,6 +420,8 @@ QVariant Recordset::CurrentValue(int column) const
 QVariant Recordset::ValueAt(int position, int column) const
 {
     if (!m_open || position < 0 || position >= int(m_order.size()))
+        return {};
+    if (column < 0 || column >= m_store->columns.size())
         return {};
     if (m_editMode != adEditNone && position == m_pos)
         return m_editValues.value(column);
@@ -418,8 +444,8 @@ void Recordset::BeginEdit()
         return;
     m_editMode = adEditInProgress;
     m_editValues = m_store->rows[size_t(RowAt(m_pos))];
-    m_editChanged = QVector<bool>(m_store->columns.size(), false);
-    m_chunkStarted = QVector<bool>(m_store->columns.size(), false);
+    m_editChanged = QVector<bool>(m_store->Width(), false);
+    m_chunkStarted = QVector<bool>(m_store->Width(), false);
 }
 
 void Recordset::SetCurrentValue(int column, const QVariant& value, bool append)
@@ -463,16 +489,18 @@ void Recordset::AddNew()
     LeaveRow();
     RecordStore& store = *m_store;
     const int row = int(store.rows.size());
-    store.rows.emplace_back(QVector<QVariant>(store.columns.size()));
+    store.rows.emplace_back(QVector<QVariant>(store.Width()));
     store.deleted.push_back(false);
+    if (store.keepRaw)
+        store.raw.emplace_back();
     m_posBeforeAdd = m_pos;
     // Only this cursor sees the row until it is stored.
     StoreRowsAppended(row, 1);
     m_pos = int(m_order.size()) - 1;
     m_editMode = adEditAdd;
-    m_editValues = QVector<QVariant>(store.columns.size());
-    m_editChanged = QVector<bool>(store.columns.size(), false);
-    m_chunkStarted = QVector<bool>(store.columns.size(), false);
+    m_editValues = QVector<QVariant>(store.Width());
+    m_editChanged = QVector<bool>(store.Width(), false);
+    m_chunkStarted = QVector<bool>(store.Width(), false);
 }
 
 void Recordset::Update()
@@ -497,8 +525,14 @@ void Recordset::Update()
         emit rowChanged(m_pos);
         return;
     }
-    writer.Update(store.rows[size_t(row)], m_editValues, m_editChanged, criteria);
-    store.rows[size_t(row)] = m_editValues;
+    const QVector<QVariant> stored = writer.Update(store.rows[size_t(row)], RawOf(row), m_editValues, m_editChanged, criteria);
+    if (store.keepRaw && !store.raw[size_t(row)].isEmpty()) {
+        // The changed columns now hold what was sent.
+        for (int c = 0; c < m_editChanged.size(); ++c)
+            if (m_editChanged[c])
+                store.raw[size_t(row)][c] = m_editValues[c];
+    }
+    store.rows[size_t(row)] = stored;
     m_editMode = adEditNone;
     const QList<Recordset*> views = store.views;
     for (Recordset* view : views)
@@ -536,7 +570,7 @@ void Recordset::Delete()
     RowWriter writer(*session, *m_store);
     const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
     const int row = RowAt(m_pos);
-    writer.Delete(m_store->rows[size_t(row)], criteria);
+    writer.Delete(m_store->rows[size_t(row)], RawOf(row), criteria);
     m_store->deleted[size_t(row)] = true;
     const QList<Recordset*> views = m_store->views;
     for (Recordset* view : views)
@@ -564,6 +598,11 @@ std::unique_ptr<Recordset> Recordset::Clone()
     clone->m_open = true;
     m_store->views.append(clone.get());
     return clone;
+}
+
+QVector<QVariant> Recordset::RawOf(int row) const
+{
+    return m_store->keepRaw && size_t(row) < m_store->raw.size() ? m_store->raw[size_t(row)] : QVector<QVariant>();
 }
 
 void Recordset::StoreRowsAppended(int firstRow, int count)

@@ -1,6 +1,7 @@
 #include "ado/RowComparator.h"
 
 #include "ado/AdoError.h"
+#include "ado/AdoType.h"
 #include "ado/ColumnInfo.h"
 
 #include <QDateTime>
@@ -16,17 +17,63 @@ namespace {
 struct SortValue {
     int rank = 0; // 0 null, 1 number, 2 date/time, 3 text, 4 bytes/other
     bool isInteger = false;
+    bool isDecimal = false; // text holds an exact decimal
     qint64 integer = 0;
     double number = 0;
     QString text;
     QByteArray bytes;
 };
 
-SortValue Reduce(const QVariant& v)
+// -1, 0 or 1 for two exact decimal texts, digit by digit so that no digit is lost.
+int CompareDecimals(QStringView a, QStringView b)
+{
+    const bool negA = a.startsWith(u'-');
+    const bool negB = b.startsWith(u'-');
+    const auto split = [](QStringView s, QStringView& whole, QStringView& fraction) {
+        if (s.startsWith(u'-') || s.startsWith(u'+'))
+            s = s.mid(1);
+        const qsizetype point = s.indexOf(u'.');
+        whole = point < 0 ? s : s.left(point);
+        fraction = point < 0 ? QStringView() : s.mid(point + 1);
+        while (!whole.isEmpty() && whole.front() == u'0')
+            whole = whole.mid(1);
+        while (!fraction.isEmpty() && fraction.back() == u'0')
+            fraction.chop(1);
+    };
+    QStringView wa, fa, wb, fb;
+    split(a, wa, fa);
+    split(b, wb, fb);
+    const bool zeroA = wa.isEmpty() && fa.isEmpty();
+    const bool zeroB = wb.isEmpty() && fb.isEmpty();
+    const int signA = zeroA ? 0 : (negA ? -1 : 1);
+    const int signB = zeroB ? 0 : (negB ? -1 : 1);
+    if (signA != signB)
+        return signA < signB ? -1 : 1;
+    int c = 0;
+    if (wa.size() != wb.size())
+        c = wa.size() < wb.size() ? -1 : 1;
+    else if (const int w = wa.compare(wb); w != 0)
+        c = w < 0 ? -1 : 1;
+    else if (const int f = fa.compare(fb); f != 0)
+        c = f < 0 ? -1 : 1;
+    return signA < 0 ? -c : c;
+}
+
+SortValue Reduce(const QVariant& v, int type)
 {
     SortValue s;
     if (!v.isValid() || v.isNull())
         return s;
+    if (type == AdoType::Numeric && v.metaType().id() == QMetaType::QString) {
+        const QString exact = AdoType::DecimalText(v.toString());
+        if (!exact.isEmpty()) {
+            s.rank = 1;
+            s.isDecimal = true;
+            s.text = exact;
+            s.number = exact.toDouble();
+            return s;
+        }
+    }
     switch (v.metaType().id()) {
     case QMetaType::Bool:
         s.rank = 1;
@@ -83,6 +130,8 @@ int CompareReduced(const SortValue& a, const SortValue& b)
     case 1:
         if (a.isInteger && b.isInteger)
             return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
+        if (a.isDecimal && b.isDecimal)
+            return CompareDecimals(a.text, b.text);
         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case 2:
         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
@@ -127,6 +176,7 @@ QVector<RowComparator::Key> RowComparator::Parse(const QString& sort, const QVec
         for (int i = 0; i < columns.size(); ++i) {
             if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) {
                 key.column = i;
+                key.type = columns[i].type;
                 break;
             }
         }
@@ -147,7 +197,7 @@ void RowComparator::Sort(std::vector<int>& order, const std::vector<QVector<QVar
     for (int k = 0; k < keys.size(); ++k) {
         reduced[k].resize(rows.size());
         for (int row : order)
-            reduced[k][row] = Reduce(rows[row].value(keys[k].column));
+            reduced[k][row] = Reduce(rows[row].value(keys[k].column), keys[k].type);
     }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         for (int k = 0; k < keys.size(); ++k) {
@@ -163,7 +213,7 @@ void RowComparator::Sort(std::vector<int>& order, const std::vector<QVector<QVar
 
 int RowComparator::Compare(const QVariant& a, const QVariant& b)
 {
-    return CompareReduced(Reduce(a), Reduce(b));
+    return CompareReduced(Reduce(a, 0), Reduce(b, 0));
 }
 
 } // namespace ado

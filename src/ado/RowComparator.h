@@ -16,6 +16,7 @@ public:
     struct Key {
         int column = 0;
         bool descending = false;
+        int type = 0; // ADO type of the column: exact decimals may come as text
     };
 
     // Throws ItemNotFound for a field name the columns do not have.

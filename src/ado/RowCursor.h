@@ -15,6 +15,14 @@ public:
     virtual const QVector<ColumnInfo>& Columns() const = 0;
     // Fills row and returns true, or returns false after the last row; throws on failure.
     virtual bool Next(QVector<QVariant>& row) = 0;
+    // Like Next, and gives the values as the database handed them over before they were
+    // normalized, so that an edit can find the row by what is really stored.
+    virtual bool NextRaw(QVector<QVariant>& row, QVector<QVariant>& raw)
+    {
+        const bool more = Next(row);
+        raw = row;
+        return more;
+    }
 };
 
 } // namespace ado

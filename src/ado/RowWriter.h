@@ -17,12 +17,14 @@ public:
 
     RowWriter(Backend& backend, const RecordStore& store);
 
-    // Inserts the columns flagged in `set`; returns the row as stored when the backend
-    // can read it back, else the values given.
+    // Inserts the columns flagged in `set` in one statement; returns the row as stored
+    // (defaults, autoincrement, row id) when the backend can read it back, else the values given.
     QVector<QVariant> Insert(const QVector<QVariant>& values, const QVector<bool>& set);
-    void Update(const QVector<QVariant>& original, const QVector<QVariant>& values, const QVector<bool>& changed,
-                int criteria);
-    void Delete(const QVector<QVariant>& original, int criteria);
+    // `raw` holds the original values as the database gave them, or is empty. Returns the
+    // row as it now is: the values, with a row id that moved updated.
+    QVector<QVariant> Update(const QVector<QVariant>& original, const QVector<QVariant>& raw,
+                             const QVector<QVariant>& values, const QVector<bool>& changed, int criteria);
+    void Delete(const QVector<QVariant>& original, const QVector<QVariant>& raw, int criteria);
 
     // Throws the read-only failure when the store has no updatable base table.
     static void CheckUpdatable(const RecordStore& store);
@@ -30,9 +32,13 @@ public:
 private:
     QString Table() const;
     QString Column(int index) const;
-    QString Where(const QVector<QVariant>& original, const QVector<bool>& changed, int criteria, QVariantList& params) const;
-    QString Match(const QVector<int>& columns, const QVector<QVariant>& original, QVariantList& params) const;
-    void RunLocated(const QString& sql, const QVariantList& params);
+    QString Where(const QVector<QVariant>& original, const QVector<QVariant>& raw, const QVector<bool>& changed,
+                  int criteria, QVariantList& params) const;
+    QString Match(const QVector<int>& columns, const QVector<QVariant>& original, const QVector<QVariant>& raw,
+                  QVariantList& params) const;
+    qint64 RunLocated(const QString& sql, const QVariantList& params);
+    QStringList ReadBackColumns(QVector<int>& indexes) const;
+    void Fill(QVector<QVariant>& row, const QVector<int>& indexes, const QVector<QVariant>& read) const;
 
     Backend& m_backend;
     const RecordStore& m_store;

@@ -58,6 +58,13 @@ private slots:
         QTest::newRow("single large") << QVariant(double(16777216.0f)) << int(AdoType::Single) << QVariant(16777216.0);
         QTest::newRow("bool text") << QVariant("t") << int(AdoType::Boolean) << QVariant(true);
         QTest::newRow("null") << QVariant() << int(AdoType::Integer) << QVariant();
+        QTest::newRow("decimal beyond a double") << QVariant("123456789012345678.91") << int(AdoType::Numeric)
+                                                 << QVariant("123456789012345678.91");
+        QTest::newRow("decimal with a sign") << QVariant(" +0.50") << int(AdoType::Numeric) << QVariant("0.50");
+        QTest::newRow("big integer as decimal") << QVariant(qlonglong(9007199254740993)) << int(AdoType::Numeric)
+                                                << QVariant("9007199254740993");
+        QTest::newRow("real in decimal column") << QVariant(2.5) << int(AdoType::Numeric) << QVariant(2.5);
+        QTest::newRow("not a decimal") << QVariant("1e5") << int(AdoType::Numeric) << QVariant(100000.0);
     }
     void normalizesStoredText()
     {
@@ -79,6 +86,30 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("12abc"), AdoType::Integer));
         QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("maybe"), AdoType::Boolean));
         QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("31/31/2024"), AdoType::DBDate));
+    }
+
+    void decimalsAreTakenExactly_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("C form") << "en_US" << "-123456789012345678.91" << QVariant("-123456789012345678.91");
+        QTest::newRow("regional comma") << "fr_FR" << "2,75" << QVariant("2.75");
+        QTest::newRow("C form under a comma locale") << "fr_FR" << "2.75" << QVariant("2.75");
+        QTest::newRow("integer") << "en_US" << "7" << QVariant("7");
+    }
+    void decimalsAreTakenExactly()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QVariant, expected);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const QVariant got = AdoType::Coerce(typed, AdoType::Numeric);
+        QLocale::setDefault(before);
+        QCOMPARE(got.metaType(), expected.metaType());
+        QCOMPARE(got, expected);
+        QVERIFY_THROWS_EXCEPTION(AdoError, AdoType::Coerce(QStringLiteral("12abc"), AdoType::Numeric));
     }
 };
 

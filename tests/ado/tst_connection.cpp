@@ -196,6 +196,115 @@ private slots:
         QVERIFY(found);
     }
 
+    // A connection of the row's kind on a fresh database holding "t" (two rows) and "victim".
+    bool openWithVictim(Connection& cnx, const QString& kind, const QString& name)
+    {
+        QString cs;
+        if (kind == QLatin1String("odbc")) {
+            cs = testsupport::OdbcTestDriver::ConnectionString(NewSqliteFile(name + QStringLiteral(".sqlite")));
+        } else {
+            testsupport::TestDatabase db;
+            if (!db.Create(kind, name)) {
+                qWarning("%s", qPrintable(db.error));
+                return false;
+            }
+            cs = db.connectionString;
+        }
+        cnx.Open(cs);
+        cnx.Execute(QStringLiteral("CREATE TABLE t (n INTEGER)"));
+        cnx.Execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+        cnx.Execute(QStringLiteral("INSERT INTO t VALUES (2)"));
+        cnx.Execute(QStringLiteral("CREATE TABLE victim (n INTEGER)"));
+        return true;
+    }
+
+    static int CountOf(Connection& cnx, const QString& sql)
+    {
+        Recordset rs;
+        rs.Open(sql, &cnx);
+        return rs.Fields(0).Value().toInt();
+    }
+
+    void oneStatementAtATime_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        const QStringList kinds = {QStringLiteral("sqlite"), QStringLiteral("postgres"), QStringLiteral("odbc")};
+        for (const QString& kind : kinds) {
+            const QByteArray k = kind.toLatin1();
+            QTest::newRow(k + " two selects") << kind << "SELECT 1; SELECT 2";
+            QTest::newRow(k + " change then drop") << kind << "UPDATE t SET n = 7; DROP TABLE victim";
+            QTest::newRow(k + " drop after a comment") << kind << "UPDATE t SET n = 7 /* ; */; -- x\nDROP TABLE victim";
+            QTest::newRow(k + " name closed early") << kind << "SELECT * FROM [x]; DROP TABLE victim; --]";
+        }
+        // PostgreSQL's E'' literal escapes a quote with a backslash.
+        QTest::newRow("postgres escaped literal") << "postgres" << "SELECT E'\\''; DROP TABLE victim; --'";
+        // A database that may escape quotes with a backslash is read both ways.
+        QTest::newRow("odbc backslash literal") << "odbc" << "SELECT '\\''; DROP TABLE victim; --'";
+    }
+    void oneStatementAtATime()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        Connection cnx;
+        QVERIFY(openWithVictim(cnx, kind, QStringLiteral("tst_cnx_onestatement")));
+        try {
+            cnx.Execute(text);
+            QFAIL("a text of two statements ran");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Number(), err::SyntaxError);
+            QCOMPARE(e.Description(), QStringLiteral("Only one statement can be run at a time."));
+        }
+        Recordset rs;
+        QVERIFY_THROWS_EXCEPTION(AdoError, rs.Open(text, &cnx));
+        QCOMPARE(CountOf(cnx, QStringLiteral("SELECT COUNT(*) FROM victim")), 0); // still there
+        QCOMPARE(CountOf(cnx, QStringLiteral("SELECT COUNT(*) FROM t WHERE n = 7")), 0);
+        // One statement with its closing semicolon is fine.
+        QCOMPARE(cnx.Execute(QStringLiteral("UPDATE t SET n = 3 WHERE n = 1;")), qint64(1));
+    }
+
+    void emptyTextSaysSo_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("sqlite empty") << "sqlite" << "";
+        QTest::newRow("sqlite comment only") << "sqlite" << "  -- nothing\n ;";
+        QTest::newRow("postgres blank") << "postgres" << "  \n";
+    }
+    void emptyTextSaysSo()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        Connection cnx;
+        QVERIFY(openWithVictim(cnx, kind, QStringLiteral("tst_cnx_empty")));
+        try {
+            cnx.Execute(text);
+            QFAIL("an empty text ran");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Description(), QStringLiteral("Command text was not set for the command object."));
+        }
+    }
+
+    void countsOnlyWhatTheStatementChanged_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+    }
+    void countsOnlyWhatTheStatementChanged()
+    {
+        QFETCH(QString, kind);
+        Connection cnx;
+        QVERIFY(openWithVictim(cnx, kind, QStringLiteral("tst_cnx_counts")));
+        QCOMPARE(cnx.Execute(QStringLiteral("UPDATE t SET n = n + 10")), qint64(2));
+        QCOMPARE(cnx.Execute(QStringLiteral("CREATE TABLE u (n INTEGER)")), qint64(0));
+        QCOMPARE(cnx.Execute(QStringLiteral("UPDATE t SET n = 0")), qint64(2));
+        QCOMPARE(cnx.Execute(QStringLiteral("SELECT n FROM t")), qint64(0));
+        QCOMPARE(cnx.Execute(QStringLiteral("DELETE FROM t WHERE n = 99")), qint64(0));
+        QCOMPARE(cnx.Execute(QStringLiteral("INSERT INTO u SELECT n FROM t")), qint64(2));
+        QCOMPARE(cnx.Execute(QStringLiteral("DROP TABLE u")), qint64(0));
+    }
+
     void catalogListsKinds()
     {
         Connection cnx;

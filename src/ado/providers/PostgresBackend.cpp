@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/ConnectionString.h"
+#include "ado/SqlTokenizer.h"
 
 #include <QSqlField>
 #include <QSqlQuery>
@@ -43,6 +44,16 @@ QList<TableInfo> PostgresBackend::Tables()
         tables.append({q.value(0).toString(), type});
     }
     return tables;
+}
+
+QString PostgresBackend::RowIdColumnOf(const QString& table)
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT relkind FROM pg_class WHERE oid = to_regclass(?)"));
+    q.addBindValue(RegClass(table));
+    if (!q.exec())
+        Fail(q, q.lastQuery());
+    return q.next() && q.value(0).toString() == u"r" ? RowIdColumn() : QString();
 }
 
 QStringList PostgresBackend::PrimaryKey(const QString& table)
@@ -98,6 +109,30 @@ QVector<ColumnInfo> PostgresBackend::TableColumns(const QString& table)
         columns.append(c);
     }
     return columns;
+}
+
+QString PostgresBackend::Comparison(const QString& quotedColumn, int adoType) const
+{
+    // json has no "=", and every type the driver hands over as text compares as its text.
+    if (adoType == AdoType::VarWChar || adoType == AdoType::LongVarWChar)
+        return QStringLiteral("CAST(%1 AS TEXT) = ?").arg(quotedColumn);
+    // The driver reads timestamps to the millisecond; the server keeps microseconds.
+    if (adoType == AdoType::DBTimeStamp)
+        return QStringLiteral("date_trunc('milliseconds', %1) = ?").arg(quotedColumn);
+    return Backend::Comparison(quotedColumn, adoType);
+}
+
+bool PostgresBackend::CanPrepare(const QString& sql) const
+{
+    for (const SqlToken& t : SqlTokenizer::Tokenize(sql)) {
+        if (!t.isSignificant() || t.isPunct(u'('))
+            continue;
+        for (const char* word : {"SELECT", "INSERT", "UPDATE", "DELETE", "VALUES", "WITH", "TABLE", "MERGE"})
+            if (t.isWord(word))
+                return true;
+        return false;
+    }
+    return false;
 }
 
 void PostgresBackend::SetCommandTimeout(int seconds)

@@ -156,6 +156,20 @@ sqlite3* SqliteBackend::Handle() const
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
+qint64 SqliteBackend::Execute(const QString& sql, const QVariantList& params)
+{
+    // sqlite3_changes keeps the count of the last data change, so a statement that
+    // changed nothing would report the count of an earlier one.
+    sqlite3* db = Handle();
+    const int before = sqlite3_total_changes(db);
+    m_lastInsertId = QVariant();
+    const qint64 affected = QtSqlBackend::Execute(sql, params);
+    if (sqlite3_total_changes(db) == before)
+        return 0;
+    m_lastInsertId = qint64(sqlite3_last_insert_rowid(db));
+    return affected;
+}
+
 std::unique_ptr<RowCursor> SqliteBackend::Query(const QString& sql, const QVariantList& params)
 {
     // Bound parameters (INSERT ... RETURNING) are rare and small: Qt binds them.

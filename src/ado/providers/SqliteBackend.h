@@ -22,6 +22,8 @@ public:
     // brackets into its statement as it is.
     QVector<ColumnInfo> TableColumns(const QString& table) override;
     QStringList PrimaryKey(const QString& table) override;
+    qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
+    QVariant LastInsertId() const override { return m_lastInsertId; }
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
 
 protected:
@@ -30,10 +32,14 @@ protected:
     explicit SqliteBackend(InMemory);
 
     QVector<ColumnInfo> DescribeColumns(const QSqlQuery& query) const override;
+    Literals LiteralRules() const override { return Literals::Standard; }
     bool CanStream() const override { return true; }
     QVariant ToStorage(const QVariant& value) const override;
     // The connection's own handle, shared with QSQLITE.
     sqlite3* Handle() const;
+
+private:
+    QVariant m_lastInsertId;
 };
 
 } // namespace ado

@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/QtSqlBackend.h"
+#include "ado/SqlTokenizer.h"
 
 #include <sqlite3.h>
 
@@ -25,9 +26,21 @@ int TypeOfValue(int storage)
 
 SqliteCursor::SqliteCursor(sqlite3* db, const QString& sql) : m_db(db), m_sql(sql)
 {
+    // sqlite3_prepare_v2 would silently leave out whatever follows the first statement.
+    QtSqlBackend::CheckSingleStatement(sql);
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK || !m_stmt)
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK || !m_stmt)
         Fail();
+    // SQLite's own reading of where the statement ends has the last word.
+    if (tail) {
+        for (const SqlToken& t : SqlTokenizer::Tokenize(QString::fromUtf8(tail, int(text.constData() + text.size() - tail)))) {
+            if (t.isSignificant() && !t.isPunct(u';')) {
+                Finish();
+                throw AdoError(err::SyntaxError, QStringLiteral("Only one statement can be run at a time."), sql);
+            }
+        }
+    }
     const int count = sqlite3_column_count(m_stmt);
     if (count == 0) {
         Finish();
@@ -72,7 +85,7 @@ void SqliteCursor::Fail() const
     throw AdoError(QtSqlBackend::NumberForMessage(message), message, m_sql);
 }
 
-bool SqliteCursor::Next(QVector<QVariant>& row)
+bool SqliteCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
 {
     if (!m_stmt)
         return false;
@@ -86,6 +99,8 @@ bool SqliteCursor::Next(QVector<QVariant>& row)
         Fail();
     const int n = int(m_columns.size());
     row.resize(n);
+    if (raw)
+        raw->resize(n);
     for (int i = 0; i < n; ++i) {
         QVariant v;
         switch (sqlite3_column_type(m_stmt, i)) {
@@ -105,6 +120,8 @@ bool SqliteCursor::Next(QVector<QVariant>& row)
             break;
         }
         row[i] = AdoType::Normalize(v, m_columns[i].type);
+        if (raw)
+            (*raw)[i] = std::move(v);
     }
     return true;
 }

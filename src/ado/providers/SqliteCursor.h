@@ -19,9 +19,11 @@ public:
     SqliteCursor& operator=(const SqliteCursor&) = delete;
 
     const QVector<ColumnInfo>& Columns() const override { return m_columns; }
-    bool Next(QVector<QVariant>& row) override;
+    bool Next(QVector<QVariant>& row) override { return Read(row, nullptr); }
+    bool NextRaw(QVector<QVariant>& row, QVector<QVariant>& raw) override { return Read(row, &raw); }
 
 private:
+    bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
     [[noreturn]] void Fail() const;
     void Finish();
 
