@@ -32,9 +32,11 @@ int FromDeclaredType(const QString& declared)
         return SmallInt;
     if (t == u"tinyint" || t == u"byte")
         return UnsignedTinyInt;
-    if (t == u"real" || t == u"float4" || t == u"single")
+    // SQLite's REAL is eight bytes; single precision is only what says so (PostgreSQL's
+    // real comes by its type number, and the file engine declares Jet's Single FLOAT4).
+    if (t == u"float4" || t == u"single")
         return Single;
-    if (t == u"double" || t == u"double precision" || t == u"float" || t == u"float8")
+    if (t == u"real" || t == u"double" || t == u"double precision" || t == u"float" || t == u"float8")
         return Double;
     if (t == u"numeric" || t == u"decimal" || t == u"number")
         return Numeric;

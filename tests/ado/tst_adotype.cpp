@@ -28,6 +28,8 @@ private slots:
         QTest::newRow("uuid") << "uuid" << int(AdoType::Guid);
         QTest::newRow("affinity int") << "UNSIGNED MEDIUMINT" << int(AdoType::Integer);
         QTest::newRow("none") << "" << int(AdoType::VarWChar);
+        QTest::newRow("SQLite real is eight bytes") << "REAL" << int(AdoType::Double);
+        QTest::newRow("float4 is single") << "FLOAT4" << int(AdoType::Single);
     }
     void declaredTypes()
     {

@@ -268,6 +268,32 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(AdoError, rs->Fields(QStringLiteral("qty")).SetValue(QStringLiteral("abc")));
     }
 
+    // Only single-precision columns are read as floats: SQLite's REAL and PostgreSQL's
+    // double precision keep all 17 digits, read and written.
+    void doublesKeepEveryDigit_data() { addKinds(); }
+    void doublesKeepEveryDigit()
+    {
+        QVERIFY(prepare());
+        QFETCH(QString, kind);
+        const bool pg = kind == u"postgres";
+        m_cnx->Execute(pg ? QStringLiteral("CREATE TABLE reals (id INTEGER PRIMARY KEY, r DOUBLE PRECISION, s REAL)")
+                          : QStringLiteral("CREATE TABLE reals (id INTEGER PRIMARY KEY, r REAL, s FLOAT4)"));
+        const QList<double> values{1e300, 1e-50, 1234567.891234, 0.1 + 0.2};
+        for (int i = 0; i < values.size(); ++i)
+            m_cnx->Execute(QStringLiteral("INSERT INTO reals VALUES (%1, %2, 0.15)").arg(i).arg(values[i], 0, 'g', 17));
+        auto rs = open(QStringLiteral("SELECT * FROM reals ORDER BY id"));
+        QCOMPARE(rs->Fields(QStringLiteral("r")).Type(), int(ado::AdoType::Double));
+        QCOMPARE(rs->Fields(QStringLiteral("s")).Type(), int(ado::AdoType::Single));
+        for (int i = 0; i < values.size(); ++i) {
+            QCOMPARE(rs->ValueAt(i, 1).toDouble(), values[i]);
+            QCOMPARE(rs->ValueAt(i, 2).toDouble(), 0.15); // a float shown as the decimal it holds
+        }
+        rs->MoveFirst();
+        rs->Fields(QStringLiteral("r")).SetValue(123456.789012);
+        rs->Update();
+        QCOMPARE(readBack(QStringLiteral("SELECT r FROM reals WHERE id = 0")).toDouble(), 123456.789012);
+    }
+
     void rowRemovedBehindOurBack_data() { addKinds(); }
     void rowRemovedBehindOurBack()
     {

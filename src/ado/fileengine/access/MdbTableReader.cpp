@@ -120,7 +120,7 @@ QString MdbTableReader::DeclaredType(const Column& c) const
     case MDB_MONEY:
         return QStringLiteral("CURRENCY");
     case MDB_FLOAT:
-        return QStringLiteral("REAL");
+        return QStringLiteral("FLOAT4");
     case MDB_DOUBLE:
         return QStringLiteral("DOUBLE");
     case MDB_DATETIME:

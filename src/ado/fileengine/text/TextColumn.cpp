@@ -13,7 +13,7 @@ QString TextColumn::DeclaredType() const
     case TextColumnKind::Long: return QStringLiteral("INTEGER");
     case TextColumnKind::BigInt: return QStringLiteral("BIGINT");
     case TextColumnKind::Currency: return QStringLiteral("CURRENCY");
-    case TextColumnKind::Single: return QStringLiteral("REAL");
+    case TextColumnKind::Single: return QStringLiteral("FLOAT4");
     case TextColumnKind::Double: return QStringLiteral("DOUBLE");
     case TextColumnKind::Date: return QStringLiteral("DATE");
     case TextColumnKind::DateTime: return QStringLiteral("DATETIME");
