@@ -1,3 +1,4 @@
+#include "support/ReadRows.h"
 #include "support/TestMain.h"
 
 #include "ado/AdoError.h"
@@ -133,17 +134,7 @@ qint64 BlockOf(const Dump& dump, int record, int column, const QString& path)
 
 QVector<QVector<QVariant>> ReadTable(Connection& cnx, const QString& sql)
 {
-    Recordset rs;
-    rs.Open(sql, &cnx);
-    rs.FinishFetch();
-    QVector<QVector<QVariant>> rows;
-    for (; !rs.Eof(); rs.MoveNext()) {
-        QVector<QVariant> row;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            row.append(rs.Fields(i).Value());
-        rows.append(row);
-    }
-    return rows;
+    return testsupport::ReadRows(cnx, sql);
 }
 
 QStringList FieldNames(Connection& cnx, const QString& table)

@@ -1,3 +1,4 @@
+#include "support/ReadRows.h"
 #include "support/TestMain.h"
 
 #include "ado/AdoError.h"
@@ -78,17 +79,7 @@ qint64 TotalSize(const QHash<QString, QByteArray>& files)
 
 QVector<QVector<QVariant>> Rows(Connection& cnx, const QString& sql)
 {
-    Recordset rs;
-    rs.Open(sql, &cnx);
-    rs.FinishFetch();
-    QVector<QVector<QVariant>> rows;
-    for (; !rs.Eof(); rs.MoveNext()) {
-        QVector<QVariant> row;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            row.append(rs.Fields(i).Value());
-        rows.append(row);
-    }
-    return rows;
+    return testsupport::ReadRows(cnx, sql);
 }
 
 // Lifts the test limit on writes however the test ends.
