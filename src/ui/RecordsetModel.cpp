@@ -1,5 +1,8 @@
 #include "ui/RecordsetModel.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include "ado/AdoType.h"
 #include "ado/Recordset.h"
 
@@ -255,23 +258,41 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(ado::AdoType::IsNumeric(type) ? Qt::AlignRight | Qt::AlignVCenter
                                                                   : Qt::AlignLeft | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::CheckStateRole && role != Qt::ToolTipRole
+        && role != Qt::BackgroundRole)
         return {};
+    const bool boolean = type == ado::AdoType::Boolean;
     if (IsNewRowLine(index.row())) {
         const std::optional<QVariant>& typed = m_pending.value(index.column());
-        if (!typed)
+        if (role == Qt::CheckStateRole)
+            return boolean ? QVariant(typed && typed->toBool() ? Qt::Checked : Qt::Unchecked) : QVariant();
+        if (!typed || role == Qt::ToolTipRole || role == Qt::BackgroundRole)
+            return {};
+        if (boolean && role == Qt::DisplayRole)
             return {};
         return role == Qt::EditRole ? *typed : QVariant(RegionalText(*typed, type));
     }
     const QVariant value = m_rs->ValueAt(index.row(), index.column());
+    const bool null = !value.isValid() || value.isNull();
+    // Only the grid's picture of a value changes here; edits, export and storage keep
+    // the value and its regional text as they are.
+    if (role == Qt::BackgroundRole)
+        return null ? QVariant(QBrush(QColor(0xe8, 0xe8, 0xe8))) : QVariant();
+    if (role == Qt::CheckStateRole)
+        return boolean && !null ? QVariant(value.toBool() ? Qt::Checked : Qt::Unchecked) : QVariant();
     if (ado::AdoType::IsBinary(type)) {
-        if (role == Qt::EditRole || !value.isValid() || value.isNull())
+        if (role != Qt::DisplayRole || null)
             return {};
-        return tr("(binaire)");
+        return BinaryText(value.toByteArray().size());
     }
     if (role == Qt::EditRole)
         return value;
-    return RegionalText(value, type);
+    if (boolean)
+        return {};
+    const QString text = RegionalText(value, type);
+    if (role == Qt::ToolTipRole)
+        return text.size() > LongText || text.contains(u'\n') ? QVariant(text) : QVariant();
+    return text;
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -291,13 +312,26 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     const bool allowed = IsNewRowLine(index.row()) ? m_allowAddNew : m_allowUpdate;
-    if (allowed && m_rs->IsUpdatable() && IsWritableColumn(index.column()))
+    if (allowed && m_rs->IsUpdatable() && IsWritableColumn(index.column())) {
         f |= Qt::ItemIsEditable;
+        // A check box toggles on a click and writes through as an edit.
+        if (FieldType(index.column()) == ado::AdoType::Boolean)
+            f |= Qt::ItemIsUserCheckable;
+    }
     return f;
+}
+
+QString RecordsetModel::BinaryText(qsizetype bytes)
+{
+    // French counts 0 and 1 in the singular.
+    const QString number = QLocale(QLocale::French, QLocale::France).toString(qint64(bytes));
+    return bytes <= 1 ? tr("(binaire, %1 octet)").arg(number) : tr("(binaire, %1 octets)").arg(number);
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
+    if (role == Qt::CheckStateRole && IsCell(index) && (flags(index) & Qt::ItemIsUserCheckable))
+        return setData(index, QVariant(value.toInt() == Qt::Checked), Qt::EditRole);
     if (role != Qt::EditRole || !IsCell(index)
         || !(flags(index) & Qt::ItemIsEditable))
         return false;

@@ -53,6 +53,10 @@ public:
     // A value's text in the user's regional form (numbers and dates), as the grid shows it
     // and the export writes it; Null gives an empty text, bytes their hexadecimal digits.
     static QString RegionalText(const QVariant& value, int adoType, const QLocale& locale = QLocale());
+    // What a binary cell shows: its size, "(binaire, 3 616 octets)".
+    static QString BinaryText(qsizetype bytes);
+    // Texts longer than this also show whole in the cell's tooltip.
+    static constexpr qsizetype LongText = 40;
     // The reverse for dates and times: text in the form RegionalText gives becomes the date,
     // time or date-time it shows; any other text is returned unchanged.
     static QVariant FromRegionalText(const QString& text, int adoType, const QLocale& locale = QLocale());

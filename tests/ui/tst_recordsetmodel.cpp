@@ -97,6 +97,7 @@ private slots:
     void followsTheRecordsetThroughItsLife();
     void displayAndEditRoles_data();
     void displayAndEditRoles();
+    void valuesAsTheEyeReadsThem();
     void editsReachTheDatabase_data();
     void editsReachTheDatabase();
     void refusedWriteIsReportedAndCancelled();
@@ -153,7 +154,7 @@ void TestRecordsetModel::displayAndEditRoles_data()
     QTest::newRow("double fr") << true << 2 << QStringLiteral("1,5") << QVariant(1.5) << true;
     QTest::newRow("date fr") << true << 4 << QStringLiteral("09/03/2024") << QVariant(QDate(2024, 3, 9)) << true;
     QTest::newRow("date en keeps the century") << false << 4 << QStringLiteral("3/9/2024") << QVariant(QDate(2024, 3, 9)) << true;
-    QTest::newRow("binary") << false << 5 << QStringLiteral("(binaire)") << QVariant() << false;
+    QTest::newRow("binary") << false << 5 << QStringLiteral("(binaire, 2 octets)") << QVariant() << false;
 }
 
 void TestRecordsetModel::displayAndEditRoles()
@@ -173,6 +174,43 @@ void TestRecordsetModel::displayAndEditRoles()
     QCOMPARE(index.data(Qt::DisplayRole).toString(), display);
     QCOMPARE(index.data(Qt::EditRole), edit);
     QCOMPARE(bool(index.flags() & Qt::ItemIsEditable), editable);
+}
+
+// Booleans as check boxes, sizes for binaries, Null apart from empty text, long texts whole
+// in the tooltip; the stored values are untouched.
+void TestRecordsetModel::valuesAsTheEyeReadsThem()
+{
+    m_cnx->Execute(QStringLiteral("CREATE TABLE Looks (id INTEGER PRIMARY KEY, ok BOOLEAN, pic BLOB, note TEXT)"));
+    m_cnx->Execute(QStringLiteral("INSERT INTO Looks VALUES (1, 1, zeroblob(3616), '')"));
+    m_cnx->Execute(QStringLiteral("INSERT INTO Looks VALUES (2, 0, NULL, NULL)"));
+    const QString longText = QString(60, u'x') + QStringLiteral("end");
+    m_cnx->Execute(QStringLiteral("INSERT INTO Looks VALUES (3, NULL, x'00', '%1')").arg(longText));
+    auto rs = open(QStringLiteral("SELECT * FROM Looks ORDER BY id"));
+    RecordsetModel model;
+    model.SetRecordset(rs.get());
+    QAbstractItemModelTester tester(&model);
+
+    QCOMPARE(model.index(0, 1).data(Qt::CheckStateRole), QVariant(Qt::Checked));
+    QCOMPARE(model.index(1, 1).data(Qt::CheckStateRole), QVariant(Qt::Unchecked));
+    QVERIFY(!model.index(2, 1).data(Qt::CheckStateRole).isValid());
+    QVERIFY(model.index(0, 1).data(Qt::DisplayRole).toString().isEmpty());
+    QVERIFY(model.index(0, 1).flags() & Qt::ItemIsUserCheckable);
+
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("(binaire, 3\u202f616 octets)"));
+    QCOMPARE(model.index(2, 2).data().toString(), QStringLiteral("(binaire, 1 octet)"));
+    QVERIFY(model.index(1, 2).data().toString().isEmpty());
+
+    // Null is shaded, an empty text is not.
+    QVERIFY(model.index(1, 3).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!model.index(0, 3).data(Qt::BackgroundRole).isValid());
+    QCOMPARE(model.index(0, 3).data().toString(), QString());
+    QCOMPARE(model.index(2, 3).data(Qt::ToolTipRole).toString(), longText);
+    QVERIFY(!model.index(0, 3).data(Qt::ToolTipRole).isValid());
+
+    // A click on the check box writes through.
+    QVERIFY(model.setData(model.index(1, 1), Qt::Checked, Qt::CheckStateRole));
+    QCOMPARE(readBack(QStringLiteral("SELECT ok FROM Looks WHERE id = 2")).toInt(), 1);
+    QCOMPARE(model.index(1, 1).data(Qt::CheckStateRole), QVariant(Qt::Checked));
 }
 
 void TestRecordsetModel::editsReachTheDatabase_data()
