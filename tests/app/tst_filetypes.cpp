@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/TestMain.h"
 
 #include "ado/AdoError.h"
@@ -26,6 +27,9 @@
 
 #include <quazipfile.h>
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -48,12 +52,6 @@ QString Run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QByteArray ReadAll(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 int XlsxRows(const QString& file)
 {
     QuaZipFile sheet(file, u"xl/worksheets/sheet1.xml"_s);
@@ -73,13 +71,13 @@ int IndependentCount(Counter counter, const QString& file, const QString& table)
         return int(Run(u"dbfdump"_s, {file}).count(u'\n')) - 1;
     case Counter::Paradox: {
         // The header keeps the record count at offset 6, little-endian.
-        const QByteArray header = ReadAll(file).left(10);
+        const QByteArray header = ReadBytes(file).left(10);
         return header.size() == 10 ? int(qFromLittleEndian<quint32>(header.constData() + 6)) : -1;
     }
     case Counter::Xlsx:
         return XlsxRows(file) - 1;
     case Counter::Text:
-        return int(ReadAll(file).count('\n')) - 1;
+        return int(ReadBytes(file).count('\n')) - 1;
     case Counter::Sqlite:
         return Run(u"sqlite3"_s, {file, u"SELECT count(*) FROM [%1]"_s.arg(table)}).trimmed().toInt();
     }
@@ -93,7 +91,7 @@ QString IndependentDump(Counter counter, const QString& file, const QString& tab
     case Counter::Dbf:
         return Run(u"dbfdump"_s, {file});
     case Counter::Text:
-        return QString::fromUtf8(ReadAll(file));
+        return QString::fromUtf8(ReadBytes(file));
     case Counter::Sqlite:
         return Run(u"sqlite3"_s, {file, u"SELECT * FROM [%1]"_s.arg(table)});
     default:
@@ -305,7 +303,7 @@ void TestFileTypes::initTestCase()
     copyFixture(u"xlsx/readxl/iris-excel-xlsx.xlsx"_s, u"xlsx/iris.xlsx"_s);
     copyFixture(u"xls/readxl/iris-excel-xls.xls"_s, u"xls/iris.xls"_s);
     // The same rows under the three separators; the fields hold none of them and no quotes.
-    const QByteArray products = ReadAll(testsupport::FixturePath(u"csv/northwind-neo4j/products.csv"_s));
+    const QByteArray products = ReadBytes(testsupport::FixturePath(u"csv/northwind-neo4j/products.csv"_s));
     QVERIFY(!products.isEmpty() && !products.contains('"') && !products.contains(';') && !products.contains('\t'));
     writeFile(u"tab/products.txt"_s, QByteArray(products).replace(',', '\t'));
     writeFile(u"comma/products.csv"_s, products);

@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/ReadRows.h"
 #include "support/TestMain.h"
 
@@ -15,6 +16,9 @@
 #include <QtEndian>
 
 #include <unistd.h>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 using namespace ado;
 
@@ -63,12 +67,6 @@ Dump DbfDump(const QString& path)
         }
     }
     return dump;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Copies fixtures into a writable temporary folder.
@@ -120,7 +118,7 @@ QByteArray MemoAt(const QByteArray& memo, qint64 block, const QString& suffix)
 qint64 BlockOf(const Dump& dump, int record, int column, const QString& path)
 {
     const Dump::Field& field = dump.fields[column];
-    const QByteArray file = ReadAll(path);
+    const QByteArray file = ReadBytes(path);
     if (file[0] != '\x30')
         return dump.records[record][column].trimmed().toLongLong();
     for (int at = 32; file[at] != '\x0D'; at += 32) {
@@ -322,7 +320,7 @@ private slots:
         for (int i = 0; i < dump.fields.size(); ++i)
             column = dump.fields[i].title == field.toLatin1() ? i : column;
         QVERIFY(column >= 0);
-        const QByteArray memo = ReadAll(dir.filePath(base + u'.' + memoSuffix));
+        const QByteArray memo = ReadBytes(dir.filePath(base + u'.' + memoSuffix));
 
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
@@ -351,7 +349,7 @@ private slots:
         cnx.Open(DbaseString(dir.path()));
         const QVector<QVector<QVariant>> rows = ReadTable(cnx, QStringLiteral("SELECT PRODUCTID, PRODUCTNAM, SUPPLIERID, CATEGORYID, UNITPRICE, "
                                                                               "UNITSINSTO, UNITSONORD, REORDERLEV, DISCONTINU FROM dbase_31"));
-        const QList<QByteArray> lines = ReadAll(testsupport::FixturePath(QStringLiteral("csv/northwind-neo4j/products.csv"))).trimmed().split('\n');
+        const QList<QByteArray> lines = ReadBytes(testsupport::FixturePath(QStringLiteral("csv/northwind-neo4j/products.csv"))).trimmed().split('\n');
         QCOMPARE(rows.size(), lines.size() - 1);
         for (int r = 0; r < rows.size(); ++r) {
             const QStringList csv = QString::fromUtf8(lines[r + 1]).trimmed().split(u',');
@@ -405,17 +403,17 @@ private slots:
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_8b.dbf"), QStringLiteral("dbase_8b.dbt")});
         const QString path = dir.filePath(QStringLiteral("dbase_8b.dbf"));
-        const QByteArray before = ReadAll(path);
-        const QByteArray memoBefore = ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbt")));
+        const QByteArray before = ReadBytes(path);
+        const QByteArray memoBefore = ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbt")));
         const Dump dumpBefore = DbfDump(path);
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         QCOMPARE(cnx.Execute(QStringLiteral("UPDATE dbase_8b SET CHARACTER = 'Changed', NUMERICAL = -12345.5, DATE = '2021-03-04', "
                                             "LOGICAL = 1 WHERE CHARACTER = 'Two'")),
                  1);
-        const QByteArray after = ReadAll(path);
+        const QByteArray after = ReadBytes(path);
         QCOMPARE(after.size(), before.size());
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbt"))), memoBefore); // the memo was not touched
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbt"))), memoBefore); // the memo was not touched
         const Dump dump = DbfDump(path);
         QCOMPARE(dump.records.size(), 10);
         for (int r = 0; r < 10; ++r) {
@@ -438,14 +436,14 @@ private slots:
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_f5.dbf"), QStringLiteral("dbase_f5.fpt")});
         const QString memoPath = dir.filePath(QStringLiteral("dbase_f5.fpt"));
-        const QByteArray memoBefore = ReadAll(memoPath);
+        const QByteArray memoBefore = ReadBytes(memoPath);
         const QString text = QStringLiteral("Nova nota: àèéíòóú ç\r\nSegona línia");
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         const int carmens = int(ReadTable(cnx, QStringLiteral("SELECT NOM FROM dbase_f5 WHERE NOM = 'carmen'")).size());
         QVERIFY(carmens > 1);
         QCOMPARE(cnx.Execute(QStringLiteral("UPDATE dbase_f5 SET OBSE = '%1' WHERE NOM = 'carmen'").arg(text)), carmens);
-        const QByteArray memo = ReadAll(memoPath);
+        const QByteArray memo = ReadBytes(memoPath);
         QCOMPARE(memo.left(memoBefore.size()).mid(8), memoBefore.mid(8)); // old blocks stay, only the pointer moves
         const quint32 oldNext = qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(memoBefore.constData()));
         const quint32 next = qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(memo.constData()));
@@ -475,14 +473,14 @@ private slots:
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_83.dbf"), QStringLiteral("dbase_83.dbt")});
         const QString path = dir.filePath(QStringLiteral("dbase_83.dbf"));
-        const QByteArray before = ReadAll(path);
-        const QByteArray memoBefore = ReadAll(dir.filePath(QStringLiteral("dbase_83.dbt")));
+        const QByteArray before = ReadBytes(path);
+        const QByteArray memoBefore = ReadBytes(dir.filePath(QStringLiteral("dbase_83.dbt")));
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         QCOMPARE(cnx.Execute(QStringLiteral("INSERT INTO dbase_83 (ID, CODE, NAME, PRICE, [DESC], TAXABLE, ACTIVE) "
                                             "VALUES (999, 'NEW-1', 'A new product', 12.5, 'Its description', 1, 0)")),
                  1);
-        const QByteArray after = ReadAll(path);
+        const QByteArray after = ReadBytes(path);
         const int length = qFromLittleEndian<quint16>(reinterpret_cast<const uchar*>(before.constData()) + 10);
         QCOMPARE(RecordCount(after), RecordCount(before) + 1);
         QCOMPARE(after.size(), before.size() + length);
@@ -503,7 +501,7 @@ private slots:
         QCOMPARE(added[fields.indexOf(u"PRICE"_qs)].trimmed(), QByteArray("12.50"));
         QCOMPARE(added[fields.indexOf(u"TAXABLE"_qs)], QByteArray("T"));
         QCOMPARE(added[fields.indexOf(u"ACTIVE"_qs)], QByteArray("F"));
-        const QByteArray memo = ReadAll(dir.filePath(QStringLiteral("dbase_83.dbt")));
+        const QByteArray memo = ReadBytes(dir.filePath(QStringLiteral("dbase_83.dbt")));
         QCOMPARE(memo.mid(4, memoBefore.size() - 4), memoBefore.mid(4));
         QCOMPARE(MemoAt(memo, added[fields.indexOf(u"DESC"_qs)].trimmed().toLongLong(), QStringLiteral("dbt")), QByteArray("Its description"));
         QCOMPARE(qint64(qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(memo.constData()))) * 512, memo.size());
@@ -526,7 +524,7 @@ private slots:
         QCOMPARE(rows[1][0].toLongLong(), 79);
         QCOMPARE(rows[1][1].toString(), u"Coffee"_qs);
         // The next value is kept in the field descriptor.
-        const QByteArray file = ReadAll(dir.filePath(QStringLiteral("dbase_31.dbf")));
+        const QByteArray file = ReadBytes(dir.filePath(QStringLiteral("dbase_31.dbf")));
         QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(file.constData()) + 32 + 19), 80u);
     }
 
@@ -535,12 +533,12 @@ private slots:
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_03.dbf")});
         const QString path = dir.filePath(QStringLiteral("dbase_03.dbf"));
-        const QByteArray before = ReadAll(path);
+        const QByteArray before = ReadBytes(path);
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         const auto ids = ReadTable(cnx, QStringLiteral("SELECT Point_ID FROM dbase_03"));
         QCOMPARE(cnx.Execute(QStringLiteral("DELETE FROM dbase_03 WHERE Point_ID = '%1'").arg(ids[3][0].toString())), 1);
-        const QByteArray after = ReadAll(path);
+        const QByteArray after = ReadBytes(path);
         QCOMPARE(after.size(), before.size());
         for (int r = 0; r < RecordCount(before); ++r) {
             QByteArray expected = RawRecord(before, r);
@@ -623,8 +621,8 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_8b.dbf"), QStringLiteral("dbase_8b.dbt")});
-        const QByteArray before = ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbf")));
-        const QByteArray memoBefore = ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbt")));
+        const QByteArray before = ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbf")));
+        const QByteArray memoBefore = ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbt")));
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         try {
@@ -634,15 +632,15 @@ private slots:
             QCOMPARE(e.Number(), -2147467259L);
             QVERIFY2(e.Description().contains(message), qPrintable(e.Description()));
         }
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbf"))), before);
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbt"))), memoBefore);
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbf"))), before);
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbt"))), memoBefore);
     }
 
     void failsClearlyOnBadFiles_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");
-        const QByteArray good = ReadAll(testsupport::FixturePath(DbfFolder + QStringLiteral("/dbase_03.dbf")));
+        const QByteArray good = ReadBytes(testsupport::FixturePath(DbfFolder + QStringLiteral("/dbase_03.dbf")));
         QTest::newRow("truncated") << good.left(good.size() / 2) << "damaged";
         QByteArray lying = good;
         qToLittleEndian<quint32>(1000, reinterpret_cast<uchar*>(lying.data()) + 4);
@@ -682,7 +680,7 @@ private slots:
                 QVERIFY(e.Description().contains(u"broken.dbf"_qs));
             }
         }
-        QCOMPARE(ReadAll(path), content);
+        QCOMPARE(ReadBytes(path), content);
     }
 
     void readOnlyFilesAreNotWritten()
@@ -692,7 +690,7 @@ private slots:
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_8b.dbf"), QStringLiteral("dbase_8b.dbt")});
         QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("dbase_8b.dbt")), QFile::ReadOwner));
-        const QByteArray before = ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbf")));
+        const QByteArray before = ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbf")));
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         QCOMPARE(ReadTable(cnx, QStringLiteral("SELECT MEMO FROM dbase_8b")).size(), 10);
@@ -702,14 +700,14 @@ private slots:
         } catch (const AdoError& e) {
             QVERIFY2(e.Description().contains(u"dbase_8b.dbt' is read-only"_qs), qPrintable(e.Description()));
         }
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("dbase_8b.dbf"))), before);
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("dbase_8b.dbf"))), before);
     }
 
     void missingMemoFileIsNamed()
     {
         QTemporaryDir dir;
         CopyInto(dir, DbfFolder, {QStringLiteral("dbase_8c.dbf")});
-        const QByteArray before = ReadAll(dir.filePath(QStringLiteral("dbase_8c.dbf")));
+        const QByteArray before = ReadBytes(dir.filePath(QStringLiteral("dbase_8c.dbf")));
         Connection cnx;
         cnx.Open(DbaseString(dir.path()));
         const auto rows = ReadTable(cnx, QStringLiteral("SELECT ID, Name, Species FROM dbase_8c"));
@@ -723,7 +721,7 @@ private slots:
             QVERIFY2(e.Description().contains(u"dbase_8c.dbt"_qs), qPrintable(e.Description()));
         }
         QVERIFY_THROWS_EXCEPTION(AdoError, cnx.Execute(QStringLiteral("DELETE FROM dbase_8c")));
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("dbase_8c.dbf"))), before);
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("dbase_8c.dbf"))), before);
     }
 
     void opensAdvantageFreeTables_data()

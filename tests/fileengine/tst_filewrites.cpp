@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/ReadRows.h"
 #include "support/TestMain.h"
 
@@ -16,6 +17,9 @@
 
 #include <cstdio>
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using namespace ado;
 
 // Writes to dBase and text tables: a full disk, two programs appending at once and
@@ -26,19 +30,6 @@ namespace {
 const QString DbfFolder = QStringLiteral("dbf/infused");
 // Set in the environment of a copy of this program that only inserts rows.
 const char* const InserterVariable = "DABRIX_TEST_INSERTER";
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QString ConnectionString(const QString& kind, const QString& folder)
 {
@@ -53,7 +44,7 @@ void MakeTable(const QString& folder, const QStringList& files)
     for (const QString& file : files) {
         const QString target = QDir(folder).filePath(file);
         if (file.endsWith(u".csv")) {
-            WriteAll(target, "tag,n,note\r\nfirst,0,\"a, b\"\r\n");
+            WriteBytes(target, "tag,n,note\r\nfirst,0,\"a, b\"\r\n");
             continue;
         }
         QVERIFY(QFile::copy(testsupport::FixturePath(DbfFolder + u'/' + file), target));
@@ -65,7 +56,7 @@ QHash<QString, QByteArray> Snapshot(const QString& folder, const QStringList& fi
 {
     QHash<QString, QByteArray> bytes;
     for (const QString& file : files)
-        bytes.insert(file, ReadAll(QDir(folder).filePath(file)));
+        bytes.insert(file, ReadBytes(QDir(folder).filePath(file)));
     return bytes;
 }
 
@@ -180,7 +171,7 @@ private slots:
                 }
             }
             for (const QString& file : files)
-                QVERIFY2(ReadAll(dir.filePath(file)) == before[file],
+                QVERIFY2(ReadBytes(dir.filePath(file)) == before[file],
                          qPrintable(QStringLiteral("%1 changed with room for %2 bytes").arg(file).arg(limit)));
             // The connection goes on as before once there is room again.
             cnx.Execute(sql);

@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/TestMain.h"
 
 #include "ado/AdoError.h"
@@ -15,22 +16,12 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using namespace ado;
 
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // A section as the connection builder writes it, plus any keys a user adds by hand.
 QByteArray Section(const QString& file, const QString& format = QStringLiteral("Delimited(,)"),
