@@ -28,8 +28,10 @@ private:
         const QString target = m_files.filePath(name);
         QDir().mkpath(QFileInfo(target).path());
         QFile::remove(target);
-        if (!QFile::copy(testsupport::FixturePath(fixture), target))
+        if (!QFile::copy(testsupport::FixturePath(fixture), target)) {
             qWarning("cannot copy %s", qPrintable(fixture));
+            return {};
+        }
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
         return target;
     }
@@ -83,6 +85,7 @@ private slots:
     void connectionStrings()
     {
         const QString dbf = copy(u"dbf/infused/dbase_03.dbf"_s, u"dbf/people.dbf"_s);
+        QVERIFY(!dbf.isEmpty());
         ado::ConnectionString cs = ado::ConnectionString::Parse(CommandLine::ConnectionStringFor(dbf));
         QCOMPARE(cs.Value(u"Provider"_s), u"Microsoft.Jet.OLEDB.4.0"_s);
         QCOMPARE(cs.Value(u"Data Source"_s), QFileInfo(dbf).absolutePath());
@@ -139,6 +142,7 @@ private slots:
         QFETCH(int, textType);
         QFETCH(QString, table);
         const QString file = copy(fixture, QFileInfo(name).completeBaseName() + u'/' + name);
+        QVERIFY(!file.isEmpty());
         MDabrix::PendingSource = file;
         MDabrix::PendingTextFileType = qint16(textType);
         // Only closes a dialog that must not appear.
