@@ -5,6 +5,7 @@
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/diaCnxString.h"
+#include "ui/AppIcons.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 #include "windows/frmDbTables.h"
@@ -15,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <optional>
 
 namespace {
 
@@ -67,18 +69,22 @@ QString MDI::Caption()
 
 void MDI::BuildMenu()
 {
-    const auto add = [this](QMenu* menu, const char* name, const QString& caption, auto slot) {
+    using Icon = ui::AppIcons::Id;
+    const auto add = [this](QMenu* menu, const char* name, const QString& caption, auto slot,
+                            std::optional<Icon> icon = std::nullopt) {
         QAction* a = menu->addAction(caption);
+        if (icon)
+            a->setIcon(ui::AppIcons::Get(*icon));
         a->setObjectName(QString::fromLatin1(name));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
     QMenu* db = menuBar()->addMenu(QStringLiteral("&Database"));
     db->setObjectName(QStringLiteral("mnu_Database"));
-    add(db, "mnu_DbOuvrir", QStringLiteral("&Ouvrir"), &MDI::mnu_DbOuvrir_Click);
-    add(db, "mnu_DbFermer", QStringLiteral("&Fermer"), &MDI::mnu_DbFermer_Click);
+    add(db, "mnu_DbOuvrir", QStringLiteral("&Ouvrir"), &MDI::mnu_DbOuvrir_Click, Icon::Open);
+    add(db, "mnu_DbFermer", QStringLiteral("&Fermer"), &MDI::mnu_DbFermer_Click, Icon::CloseDatabase);
     db->addSeparator()->setObjectName(QStringLiteral("mnu_DbLine1"));
-    add(db, "mnu_DbQuitter", QStringLiteral("&Quitter"), &MDI::close);
+    add(db, "mnu_DbQuitter", QStringLiteral("&Quitter"), &MDI::close, Icon::Quit);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Affichage"));
     view->setObjectName(QStringLiteral("mnu_Affichage"));
@@ -88,9 +94,9 @@ void MDI::BuildMenu()
     connect(tables, &QAction::triggered, tables, [tables] {
         tables->setChecked(LoadedForm(QStringLiteral("frmDbTables")) != nullptr);
     });
-    add(view, "mnu_AffImages", QStringLiteral("Gestion &Images"), &MDI::mnu_AffImages_Click);
-    add(view, "mnu_AffScripts", QStringLiteral("Gestion des s&cripts"), &MDI::mnu_AffScripts_Click);
-    add(view, "mnu_AffSqlCmd", QStringLiteral("Commande &Sql"), &MDI::mnu_AffSqlCmd_Click);
+    add(view, "mnu_AffImages", QStringLiteral("Gestion &Images"), &MDI::mnu_AffImages_Click, Icon::Images);
+    add(view, "mnu_AffScripts", QStringLiteral("Gestion des s&cripts"), &MDI::mnu_AffScripts_Click, Icon::Scripts);
+    add(view, "mnu_AffSqlCmd", QStringLiteral("Commande &Sql"), &MDI::mnu_AffSqlCmd_Click, Icon::SqlCommand);
 
     QAction* cnx = menuBar()->addAction(QStringLiteral("Co&nnection string"));
     cnx->setObjectName(QStringLiteral("mnu_ConnectionString"));

@@ -10,10 +10,12 @@
 #include "app/frmOpenDB.h"
 #include "connections/MConnections.h"
 #include "connections/frmChoixDb.h"
+#include "ui/AppIcons.h"
 #include "ui/BusyCursor.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -42,6 +44,8 @@ qint16 PendingTextFileType = CommandLine::CommaText;
 void Main()
 {
     AppTitle = QStringLiteral("Dabrix");
+    // Every window, the chooser and the message boxes included, shows the program's icon.
+    QApplication::setWindowIcon(ui::AppIcons::Get(ui::AppIcons::Id::Application));
     try {
         AppSettings = std::make_unique<SettingsStore>();
         AppSettings->Open(QStringLiteral("Corvanet"), AppTitle, false);

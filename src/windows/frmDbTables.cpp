@@ -6,7 +6,9 @@
 #include "app/InputValidator.h"
 #include "app/MDI.h"
 #include "app/MDabrix.h"
+#include "ui/AppIcons.h"
 #include "ui/BusyCursor.h"
+#include "ui/CaptionFit.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 #include "ui/FramedLayout.h"
@@ -69,16 +71,16 @@ void frmDbTables::BuildControls()
     Tb->setObjectName(QStringLiteral("Tb"));
     Tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Tb->setIconSize(QSize(16, 16));
-    const auto addButton = [this](const QString& key, QStyle::StandardPixmap picture, const QString& tip) {
+    const auto addButton = [this](const QString& key, ui::AppIcons::Id picture, const QString& tip) {
         // No caption: the button shows its picture only, and only "AppendFrom" has a tooltip.
-        auto* button = new QAction(style()->standardIcon(picture), QString(), Tb);
+        auto* button = new QAction(ui::AppIcons::Get(picture), QString(), Tb);
         button->setObjectName(key);
         button->setToolTip(tip);
         Tb->addAction(button);
         connect(button, &QAction::triggered, this, [this, key] { Tb_ButtonClick(key); });
     };
-    addButton(QStringLiteral("Open"), QStyle::SP_DialogOpenButton, QString());
-    addButton(QStringLiteral("AppendFrom"), QStyle::SP_FileDialogNewFolder, QStringLiteral("Insérer des lignes"));
+    addButton(QStringLiteral("Open"), ui::AppIcons::Id::Open, QString());
+    addButton(QStringLiteral("AppendFrom"), ui::AppIcons::Id::AppendFrom, QStringLiteral("Insérer des lignes"));
 
     fraMaxCount = new QFrame(Tb);
     fraMaxCount->setObjectName(QStringLiteral("fraMaxCount"));
@@ -90,12 +92,12 @@ void frmDbTables::BuildControls()
     chkAssync->setChecked(true);
     lblPrompt = new QLabel(QStringLiteral("Top n"), fraMaxCount);
     lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
-    // Our fonts are wider than the design's: the label may use the gap up to the text box.
-    lblPrompt->setGeometry(ui::Twips::Rect(960, 120, 690, 195));
+    lblPrompt->setGeometry(ui::Twips::Rect(960, 120, 420, 195));
     txtMaxCount = new QLineEdit(QStringLiteral("1000"), fraMaxCount);
     txtMaxCount->setObjectName(QStringLiteral("txtMaxCount"));
     txtMaxCount->setGeometry(ui::Twips::Rect(1680, 60, 795, 300));
     txtMaxCount->installEventFilter(this);
+    ui::CaptionFit::Line({chkAssync, lblPrompt, txtMaxCount}, ui::Twips::ToPixels(45));
 
     Fra = new QGroupBox(QStringLiteral("Liste des &Tables"), this);
     Fra->setObjectName(QStringLiteral("Fra"));

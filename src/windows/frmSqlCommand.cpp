@@ -5,6 +5,7 @@
 #include "app/FormPlacement.h"
 #include "app/MDI.h"
 #include "app/MDabrix.h"
+#include "ui/AppIcons.h"
 #include "ui/BusyCursor.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
@@ -51,7 +52,7 @@ void frmSqlCommand::BuildControls()
     Tb->setObjectName(QStringLiteral("Tb"));
     Tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Tb->setIconSize(QSize(16, 16));
-    auto* execute = new QAction(style()->standardIcon(QStyle::SP_MediaPlay), QString(), Tb);
+    auto* execute = new QAction(ui::AppIcons::Get(ui::AppIcons::Id::Execute), QString(), Tb);
     execute->setObjectName(QStringLiteral("Execute"));
     Tb->addAction(execute);
     connect(execute, &QAction::triggered, this, [this] { Tb_ButtonClick(QStringLiteral("Execute")); });

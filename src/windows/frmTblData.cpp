@@ -8,6 +8,7 @@
 #include "app/FormPlacement.h"
 #include "app/MDabrix.h"
 #include "connections/MConnections.h"
+#include "ui/AppIcons.h"
 #include "ui/BusyCursor.h"
 #include "ui/DataGrid.h"
 #include "ui/FailureReport.h"
@@ -79,9 +80,9 @@ frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
 
     Tb = new QToolBar(this);
     Tb->setObjectName(QStringLiteral("Tb"));
-    QAction* execute = Tb->addAction(style()->standardIcon(QStyle::SP_BrowserReload), QStringLiteral("Exécuter"));
+    QAction* execute = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Requery), QStringLiteral("Exécuter"));
     execute->setObjectName(QStringLiteral("Execute"));
-    QAction* exportAction = Tb->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Exporter"));
+    QAction* exportAction = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Export), QStringLiteral("Exporter"));
     exportAction->setObjectName(QStringLiteral("Export"));
     exportAction->setToolTip(QStringLiteral("Exporter le resultat"));
     connect(Tb, &QToolBar::actionTriggered, this, [this](QAction* a) { OnToolbarButton(a->objectName()); });
