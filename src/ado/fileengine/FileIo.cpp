@@ -16,6 +16,20 @@ namespace ado {
 namespace {
 
 std::atomic<qint64> g_growthLimit{-1};
+std::atomic<int> g_writeCalls{0};
+std::atomic<int> g_faultAt{0};
+std::atomic<FileIo::Fault> g_faultKind{FileIo::Fault::Fail};
+
+// Counts a write-side call; true when it is the one a test wants to fail.
+bool FaultHere()
+{
+    const int call = ++g_writeCalls;
+    const int at = g_faultAt.load();
+    if (at <= 0 || call != at)
+        return false;
+    g_faultAt = 0;
+    return true;
+}
 
 [[noreturn]] void Fail(const QString& what, const QString& name, const QString& why)
 {
@@ -64,6 +78,18 @@ void FileIo::SetGrowthLimitForTesting(qint64 bytes)
     g_growthLimit = bytes < 0 ? -1 : bytes;
 }
 
+void FileIo::SetFaultForTesting(int callNumber, Fault kind)
+{
+    g_writeCalls = 0;
+    g_faultKind = kind;
+    g_faultAt = callNumber;
+}
+
+int FileIo::WriteCallsForTesting()
+{
+    return g_writeCalls.load();
+}
+
 QByteArray FileIo::ReadSomeAt(QIODevice* device, qint64 pos, qint64 length, const QString& name)
 {
     const int fd = Descriptor(device);
@@ -110,11 +136,16 @@ void FileIo::WriteAt(QIODevice* device, qint64 pos, const QByteArray& bytes, con
             Fail(QStringLiteral("write"), name, device->errorString());
         return;
     }
-    const qint64 allowed = AllowedLength(fd, pos, bytes.size(), name);
+    qint64 allowed = AllowedLength(fd, pos, bytes.size(), name);
+    bool injected = false;
+    if (FaultHere()) {
+        injected = true;
+        allowed = g_faultKind.load() == Fault::Short ? bytes.size() / 2 : 0;
+    }
     qint64 done = 0;
     while (done < bytes.size()) {
         if (done >= allowed)
-            FailErrno(QStringLiteral("write"), name, ENOSPC);
+            FailErrno(QStringLiteral("write"), name, injected ? EIO : ENOSPC);
         const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(allowed - done), off_t(pos + done));
         if (n < 0 && errno == EINTR)
             continue;
@@ -129,6 +160,8 @@ void FileIo::WriteAt(QIODevice* device, qint64 pos, const QByteArray& bytes, con
 void FileIo::Sync(QIODevice* device, const QString& name)
 {
     const int fd = Descriptor(device);
+    if (fd >= 0 && FaultHere())
+        FailErrno(QStringLiteral("write"), name, EIO);
     if (fd >= 0 && ::fsync(fd) != 0)
         FailErrno(QStringLiteral("write"), name, errno);
 }
@@ -136,6 +169,8 @@ void FileIo::Sync(QIODevice* device, const QString& name)
 void FileIo::Resize(QIODevice* device, qint64 size, const QString& name)
 {
     if (const int fd = Descriptor(device); fd >= 0) {
+        if (FaultHere())
+            FailErrno(QStringLiteral("resize"), name, EIO);
         int rc;
         do
             rc = ::ftruncate(fd, off_t(size));

@@ -28,6 +28,14 @@ public:
     // For tests: files may grow by this many more bytes in all before a write fails as on a
     // full disk (the bytes that fit are written, then ENOSPC); negative lifts the limit.
     static void SetGrowthLimitForTesting(qint64 bytes);
+
+    // For tests, in the manner of I/O-error testing: the callNumber-th write, sync or resize
+    // of a file from now on fails once with EIO; a Short fault first writes half of the
+    // bytes, as a device that stops part way. 0 lifts it. The calls are counted from here.
+    enum class Fault { Fail, Short };
+    static void SetFaultForTesting(int callNumber, Fault kind = Fault::Fail);
+    // The writes, syncs and resizes of files since the last SetFaultForTesting.
+    static int WriteCallsForTesting();
 };
 
 } // namespace ado

@@ -352,9 +352,10 @@ void DbfFile::UndoAppend(const Appended& undo)
 
 void DbfFile::MarkDeleted(qint64 index)
 {
-    (void)ReadRecord(index);
-    FileIo::WriteAt(m_device, m_headerLength + index * m_recordLength, QByteArray(1, '*'), m_name);
-    FileIo::Sync(m_device, m_name);
+    // Through WriteRecord, which puts the record back when the write or its sync fails.
+    QByteArray record = ReadRecord(index);
+    record[0] = '*';
+    WriteRecord(index, record);
 }
 
 qint64 DbfFile::TakeAutoIncrement(int field)
