@@ -68,7 +68,7 @@ QStringList Entries(const frmChoixDb& dlg)
 // instead of hanging it.
 int Exec(frmChoixDb& dlg)
 {
-    QTimer::singleShot(10000, &dlg, [&dlg] { dlg.done(-1); });
+    QTimer::singleShot(120000, &dlg, [&dlg] { dlg.done(-1); });
     return dlg.exec();
 }
 

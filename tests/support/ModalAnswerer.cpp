@@ -29,12 +29,11 @@ void ModalAnswerer::poll()
     if (done())
         return;
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || modal == m_last || !modal->isVisible())
+    if (!modal || m_inAnswer.contains(modal) || !modal->isVisible())
         return;
     const Answer& next = m_answers.at(m_answered);
     if (!next.IsFor(modal))
         return;
-    m_last = modal;
     m_titles << modal->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(modal))
         m_texts << box->text();
@@ -44,14 +43,16 @@ void ModalAnswerer::poll()
         m_texts << QString();
     const Answer answer = m_answers.at(m_answered++);
     // Answer outside this slot: an answer that opens another modal dialog runs a nested
-    // event loop in which polling must go on.
+    // event loop in which polling must go on. Until the answer has returned, its dialog
+    // is not answered again however long it stays up; once it has, a dialog still shown
+    // takes the next answer.
+    m_inAnswer.insert(modal);
     QPointer<QWidget> target(modal);
-    QTimer::singleShot(0, this, [answer, target] {
+    QTimer::singleShot(0, this, [this, answer, target, modal] {
         if (target)
             answer(target);
+        m_inAnswer.remove(modal);
     });
-    // A dialog re-shown later under the same pointer must be answered again.
-    QTimer::singleShot(50, this, [this, modal] { if (m_last == modal) m_last = nullptr; });
 }
 
 bool ModalAnswerer::Answer::IsFor(const QWidget* w) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
@@ -53,7 +54,7 @@ private:
 
     QList<Answer> m_answers;
     int m_answered = 0;
-    QWidget* m_last = nullptr;
+    QSet<QWidget*> m_inAnswer; // dialogs whose answer has not returned yet
     QStringList m_titles;
     QStringList m_texts;
     QTimer m_timer;
