@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/Field.h"
 #include "ado/Recordset.h"
+#include "ado/fileengine/FileIo.h"
 #include "app/MDabrix.h"
 #include "connections/MConnections.h"
 #include "ui/RecordsetModel.h"
@@ -12,10 +13,7 @@
 #include <QMessageBox>
 #include <QStringEncoder>
 #include <QTemporaryFile>
-#include <filesystem>
-#include <system_error>
 #include <langinfo.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,17 +52,14 @@ public:
     void Commit()
     {
         Flush();
-        if (!m_temp.flush() || ::fsync(m_temp.handle()) != 0)
-            Fail(m_temp.errorString());
-        m_temp.close();
-        if (m_temp.error() != QFileDevice::NoError)
-            Fail(m_temp.errorString());
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(m_temp.fileName()).toStdString(),
-                                QFile::encodeName(m_path).toStdString(), ec);
-        if (ec)
-            Fail(QString::fromLocal8Bit(ec.message()));
+        try {
+            ado::FileIo::Sync(&m_temp, m_path);
+            ado::FileIo::Rename(m_temp.fileName(), m_path, m_path);
+        } catch (const ado::AdoError& e) {
+            Fail(e.Description());
+        }
         m_temp.setAutoRemove(false);
+        m_temp.close();
     }
 
 private:
@@ -72,8 +67,13 @@ private:
     {
         if (m_buffer.isEmpty())
             return;
-        if (m_temp.write(m_buffer) != m_buffer.size())
-            Fail(m_temp.errorString());
+        // Straight to the descriptor, every byte checked: a short write is a failure.
+        try {
+            ado::FileIo::WriteAt(&m_temp, m_written, m_buffer, m_path);
+        } catch (const ado::AdoError& e) {
+            Fail(e.Description());
+        }
+        m_written += m_buffer.size();
         m_buffer.clear();
     }
 
@@ -86,6 +86,7 @@ private:
     QTemporaryFile m_temp;
     QStringEncoder m_encoder;
     QByteArray m_buffer;
+    qint64 m_written = 0;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
+#include "ado/fileengine/FileIo.h"
 #include "app/MDabrix.h"
 #include "windows/CsvExporter.h"
 #include "windows/adoLib.h"
@@ -14,6 +15,7 @@
 #include <QStringEncoder>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 using testsupport::ModalAnswerer;
 
@@ -56,6 +58,7 @@ private slots:
     void linkInPlaceIsReplacedNotFollowed();
     void failureKeepsThePreviousFile_data();
     void failureKeepsThePreviousFile();
+    void everyFailingWriteKeepsThePreviousFile();
 };
 
 void TestExport::files_data()
@@ -184,6 +187,49 @@ void TestExport::failureKeepsThePreviousFile()
     QCOMPARE(read(path), missingFolder ? QByteArray("<missing>") : QByteArray("old"));
     // No half-written temporary file is left beside it.
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), missingFolder ? QStringList() : QStringList{QStringLiteral("Export.csv")});
+}
+
+void TestExport::everyFailingWriteKeepsThePreviousFile()
+{
+    m_db.Exec({QStringLiteral("CREATE TABLE [T] (id INTEGER, name TEXT)"),
+               QStringLiteral("INSERT INTO [T] VALUES (1, 'un')"), QStringLiteral("INSERT INTO [T] VALUES (2, 'deux')")});
+    QDir folder(QDir::temp().filePath(QStringLiteral("exportfaults")));
+    folder.removeRecursively();
+    QVERIFY(QDir().mkpath(folder.path()));
+    const QString path = folder.filePath(QStringLiteral("Export.csv"));
+    auto rs = open(QStringLiteral("SELECT * FROM [T]"));
+    const auto lift = qScopeGuard([] { ado::FileIo::SetFaultForTesting(0); });
+
+    ado::FileIo::SetFaultForTesting(0);
+    CsvExporter::Write(*rs, path, true);
+    const int calls = ado::FileIo::WriteCallsForTesting();
+    const QByteArray written = read(path);
+    QVERIFY(calls >= 3); // the bytes, their sync, the rename
+
+    for (const auto fault : {ado::FileIo::Fault::Fail, ado::FileIo::Fault::Short}) {
+        for (int k = 1; k <= calls; ++k) {
+            QFile::remove(path);
+            {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("old");
+            }
+            ado::FileIo::SetFaultForTesting(k, fault);
+            long caught = 0;
+            try {
+                CsvExporter::Write(*rs, path, true);
+            } catch (const ado::AdoError& e) {
+                caught = e.Number();
+            }
+            const QString where = QStringLiteral("call %1 of %2").arg(k).arg(calls);
+            QVERIFY2(caught == 75, qPrintable(where));
+            QVERIFY2(read(path) == "old", qPrintable(where));
+            QVERIFY2(folder.entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("Export.csv")}, qPrintable(where));
+            ado::FileIo::SetFaultForTesting(0);
+            CsvExporter::Write(*rs, path, true);
+            QVERIFY2(read(path) == written, qPrintable(where));
+        }
+    }
 }
 
 void TestExport::encodingFollowsTheLocale_data()

@@ -3,10 +3,12 @@
 #include "ado/AdoError.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileDevice>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,6 +184,14 @@ void FileIo::Resize(QIODevice* device, qint64 size, const QString& name)
     } else if (auto* file = qobject_cast<QFileDevice*>(device); file && !file->resize(size)) {
         Fail(QStringLiteral("resize"), name, file->errorString());
     }
+}
+
+void FileIo::Rename(const QString& from, const QString& to, const QString& name)
+{
+    if (FaultHere())
+        FailErrno(QStringLiteral("replace"), name, EIO);
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        FailErrno(QStringLiteral("replace"), name, errno);
 }
 
 qint64 FileIo::Size(QIODevice* device)

@@ -24,17 +24,20 @@ public:
     // Shrinks or grows the file, or throws.
     static void Resize(QIODevice* device, qint64 size, const QString& name);
     static qint64 Size(QIODevice* device);
+    // Puts the file from in the place of to (rename(2): to is replaced whole, a link at to
+    // included), or throws.
+    static void Rename(const QString& from, const QString& to, const QString& name);
 
     // For tests: files may grow by this many more bytes in all before a write fails as on a
     // full disk (the bytes that fit are written, then ENOSPC); negative lifts the limit.
     static void SetGrowthLimitForTesting(qint64 bytes);
 
-    // For tests, in the manner of I/O-error testing: the callNumber-th write, sync or resize
-    // of a file from now on fails once with EIO; a Short fault first writes half of the
+    // For tests, in the manner of I/O-error testing: the callNumber-th write, sync, resize or
+    // rename of a file from now on fails once with EIO; a Short fault first writes half of the
     // bytes, as a device that stops part way. 0 lifts it. The calls are counted from here.
     enum class Fault { Fail, Short };
     static void SetFaultForTesting(int callNumber, Fault kind = Fault::Fail);
-    // The writes, syncs and resizes of files since the last SetFaultForTesting.
+    // The writes, syncs, resizes and renames of files since the last SetFaultForTesting.
     static int WriteCallsForTesting();
 };
 
