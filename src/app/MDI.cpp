@@ -5,6 +5,8 @@
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/diaCnxString.h"
+#include "managers/frmLstImages.h"
+#include "managers/frmLstScripts.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 #include "windows/frmDbTables.h"
@@ -15,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <memory>
 
 namespace {
 
@@ -186,18 +189,27 @@ void MDI::mnu_AffSqlCmd_Click()
     MenuAction([this] { ShowSqlCommand(); });
 }
 
+// A new manager on every command; one whose Init fails is never shown.
+template <typename Manager>
+void MDI::OpenManager(const QString& tableName)
+{
+    MenuAction([this, &tableName] {
+        auto form = std::make_unique<Manager>();
+        form->Init(tableName);
+        Manager* shown = form.release();
+        AddChild(shown);
+        ShowChild(shown);
+    });
+}
+
 void MDI::mnu_AffImages_Click()
 {
-    MenuAction([] {
-        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The images manager is not available yet."));
-    });
+    OpenManager<frmLstImages>(QStringLiteral("Images"));
 }
 
 void MDI::mnu_AffScripts_Click()
 {
-    MenuAction([] {
-        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The scripts manager is not available yet."));
-    });
+    OpenManager<frmLstScripts>(QStringLiteral("Scripts"));
 }
 
 void MDI::mnu_ConnectionString_Click()
