@@ -86,13 +86,11 @@ private slots:
     }
 
     void firstUse();
-    void drivesAreTheMountedVolumes();
-    void controls();
+    void tabOrderAndKeys();
     void foldersAndFilesFillThePath();
     void secondUseReopensWhereTheUserWas();
-    void okReturnsTheTypedText();
-    void everyOtherCloseChoosesNothing_data();
-    void everyOtherCloseChoosesNothing();
+    void answers_data();
+    void answers();
     void failedFolderChangeKeepsTheLists();
 };
 
@@ -101,58 +99,41 @@ void TestFileDialog::firstUse()
     auto dialog = show();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("File Dialog"));
     QCOMPARE(child<FolderList>(dialog.get(), "Dir1")->Path(), m_startFolder);
-    QCOMPARE(child<FileList>(dialog.get(), "File1")->Path(), m_startFolder);
-    QCOMPARE(child<DriveList>(dialog.get(), "Drive1")->Drive(), QStorageInfo(m_startFolder).rootPath());
     QVERIFY(child<QLineEdit>(dialog.get(), "txtPath")->text().isEmpty());
-    // Every file, hidden ones aside; the folder list shows the way down and the subfolders.
+    // Every file but the hidden ones; the way down from the root, then the subfolders.
     auto* files = child<FileList>(dialog.get(), "File1");
+    QCOMPARE(files->Path(), m_startFolder);
     QCOMPARE(files->count(), 2);
     QCOMPARE(files->item(0)->text(), QStringLiteral("a.png"));
-    QCOMPARE(files->item(1)->text(), QStringLiteral("b.txt"));
     auto* folders = child<FolderList>(dialog.get(), "Dir1");
     QCOMPARE(folders->item(0)->text(), QStringLiteral("/"));
-    QVERIFY(item(folders, QStringLiteral("work")));
-    QVERIFY(item(folders, QStringLiteral("pictures")));
-    QVERIFY(item(folders, QStringLiteral("notes")));
+    QVERIFY(item(folders, QStringLiteral("pictures")) && item(folders, QStringLiteral("notes")));
     QVERIFY(!item(folders, QStringLiteral("old")));
-    QVERIFY(frmFileDialog::LastFolder.isEmpty());
-}
 
-void TestFileDialog::drivesAreTheMountedVolumes()
-{
-    auto dialog = show();
+    // The drives are the mounted volumes, the root first, on the current one.
     auto* drives = child<DriveList>(dialog.get(), "Drive1");
-    QStringList listed;
+    QSet<QString> listed;
     for (int i = 0; i < drives->count(); ++i)
         listed << drives->itemData(i).toString();
-    QStringList mounted;
+    QSet<QString> mounted;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady())
             mounted << volume.rootPath();
-    QVERIFY(!listed.isEmpty());
-    QCOMPARE(listed.first(), QStringLiteral("/"));
-    QCOMPARE(QSet<QString>(listed.cbegin(), listed.cend()), QSet<QString>(mounted.cbegin(), mounted.cend()));
-    QCOMPARE(drives->VolumeOf(m_startFolder), QStorageInfo(m_startFolder).rootPath());
+    QCOMPARE(drives->itemData(0).toString(), QStringLiteral("/"));
+    QCOMPARE(listed, mounted);
+    QCOMPARE(drives->Drive(), QStorageInfo(m_startFolder).rootPath());
 }
 
-void TestFileDialog::controls()
+void TestFileDialog::tabOrderAndKeys()
 {
     auto dialog = show();
-    auto* ok = child<QPushButton>(dialog.get(), "cmdOk");
-    auto* cancel = child<QPushButton>(dialog.get(), "cmdCancel");
-    QCOMPARE(ok->text(), QStringLiteral("Ok"));
-    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
-    QCOMPARE(dialog->size(), QSize(577, 218));
-
-    QStringList order;
-    QWidget* w = ok;
+    QWidget* ok = child<QPushButton>(dialog.get(), "cmdOk");
     const QStringList names{QStringLiteral("cmdOk"), QStringLiteral("cmdCancel"), QStringLiteral("Dir1"),
                             QStringLiteral("Drive1"), QStringLiteral("File1"), QStringLiteral("txtPath")};
-    do {
+    QStringList order;
+    for (QWidget* w = ok; order.size() < names.size(); w = w->nextInFocusChain())
         if (names.contains(w->objectName()) && !order.contains(w->objectName()))
             order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != ok);
     QCOMPARE(order, names);
 
     // Neither Enter nor Escape answers the dialog.
@@ -161,7 +142,6 @@ void TestFileDialog::controls()
     QTest::keyClick(path, Qt::Key_Return);
     QTest::keyClick(path, Qt::Key_Escape);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->result(), 0);
 }
 
 void TestFileDialog::foldersAndFilesFillThePath()
@@ -223,44 +203,34 @@ void TestFileDialog::secondUseReopensWhereTheUserWas()
     QVERIFY(frmFileDialog::LastFolder.isEmpty());
 }
 
-void TestFileDialog::okReturnsTheTypedText()
-{
-    const QString typed = QStringLiteral("  /no/such/folder/picture .png");
-    frmFileDialog dialog;
-    ModalAnswerer answerer(ModalAnswerer::For(QStringLiteral("frmFileDialog"), [typed](QWidget* w) {
-        child<QLineEdit>(w, "txtPath")->setText(typed);
-        child<QPushButton>(w, "cmdOk")->click();
-    }));
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QVERIFY(answerer.done());
-    QCOMPARE(frmFileDialog::FilePath, typed);
-}
-
-void TestFileDialog::everyOtherCloseChoosesNothing_data()
+void TestFileDialog::answers_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("cancel") << QStringLiteral("cancel");
-    QTest::newRow("close box") << QStringLiteral("close");
-    QTest::newRow("rejected") << QStringLiteral("reject");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("Ok, text typed by hand") << QStringLiteral("ok") << int(QDialog::Accepted) << true;
+    QTest::newRow("Cancel") << QStringLiteral("cancel") << int(QDialog::Rejected) << false;
+    QTest::newRow("close box") << QStringLiteral("close") << int(QDialog::Rejected) << false;
 }
 
-void TestFileDialog::everyOtherCloseChoosesNothing()
+void TestFileDialog::answers()
 {
     QFETCH(QString, how);
+    QFETCH(int, result);
+    QFETCH(bool, chosen);
     frmFileDialog::FilePath = QStringLiteral("/left/from/before.png");
+    const QString typed = QStringLiteral("  /no/such/folder/picture .png");
     frmFileDialog dialog;
-    ModalAnswerer answerer(ModalAnswerer::For(QStringLiteral("frmFileDialog"), [how](QWidget* w) {
-        child<QLineEdit>(w, "txtPath")->setText(QStringLiteral("/typed/then/abandoned.png"));
-        if (how == u"cancel")
-            child<QPushButton>(w, "cmdCancel")->click();
-        else if (how == u"close")
+    ModalAnswerer answerer(ModalAnswerer::For(QStringLiteral("frmFileDialog"), [how, typed](QWidget* w) {
+        child<QLineEdit>(w, "txtPath")->setText(typed);
+        if (how == u"close")
             w->close();
         else
-            static_cast<QDialog*>(w)->reject();
+            child<QPushButton>(w, how == u"ok" ? "cmdOk" : "cmdCancel")->click();
     }));
-    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(dialog.exec(), result);
     QVERIFY(answerer.done());
-    QVERIFY(frmFileDialog::FilePath.isEmpty());
+    QCOMPARE(frmFileDialog::FilePath, chosen ? typed : QString());
 }
 
 void TestFileDialog::failedFolderChangeKeepsTheLists()
