@@ -319,6 +319,7 @@ void frmLstImages::WritePicture(const QString& path)
 void frmLstImages::ReportOperatorFailure(std::exception_ptr failure)
 {
     RunModal([this, failure] { ui::FailureReport::Show(this, windowTitle(), ui::Sentence::OperatorAction, failure); });
+    CloseIfDeferred();
 }
 
 void frmLstImages::RunModal(const std::function<void()>& show)
