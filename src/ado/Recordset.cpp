@@ -7,6 +7,7 @@
 #include "ado/RowComparator.h"
 #include "ado/RowWriter.h"
 #include "ado/BaseTableResolver.h"
+#include "ado/SqlTokenizer.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -31,6 +32,30 @@ AdoError NotUpdatable()
 {
     return AdoError(err::NotSupported, QStringLiteral("Current Recordset does not support updating. This may be a "
                                                       "limitation of the provider, or of the selected locktype."));
+}
+
+// A source that is nothing but the name of a table stands for that table's rows, as a
+// provider takes a bare table name; any other source is a statement and goes as it is.
+QString CommandText(Backend& session, const QString& source)
+{
+    const QList<SqlToken> tokens = SqlTokenizer::Tokenize(source);
+    const SqlToken* name = nullptr;
+    for (const SqlToken& token : tokens) {
+        if (!token.isSignificant())
+            continue;
+        if (name)
+            return source;
+        name = &token;
+    }
+    if (!name || !(name->kind == SqlToken::Word || name->isClosedName()))
+        return source;
+    const QString wanted = name->name();
+    for (const TableInfo& table : session.Tables())
+        if (table.Name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("SELECT * FROM ") + SqlToken::bracket(table.Name);
+    if (name->kind != SqlToken::Word)
+        throw AdoError(err::TableNotFound, QStringLiteral("The table '%1' cannot be found.").arg(wanted), source);
+    return source;
 }
 
 } // namespace
@@ -122,7 +147,7 @@ void Recordset::Load(bool asynchronous)
     m_open = false;
     m_async = asynchronous;
     try {
-        const QString native = session->Translate(m_source);
+        const QString native = session->Translate(CommandText(*session, m_source));
         BaseTableResolver resolver(native, *session);
         try {
             m_cursor = session->Query(resolver.Sql());

@@ -5,6 +5,8 @@
 #include "app/MDabrix.h"
 #include "app/SettingsStore.h"
 #include "connections/diaCnxString.h"
+#include "managers/frmLstImages.h"
+#include "managers/frmLstScripts.h"
 #include "ui/AppIcons.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
@@ -16,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -192,18 +195,27 @@ void MDI::mnu_AffSqlCmd_Click()
     MenuAction([this] { ShowSqlCommand(); });
 }
 
+// A new manager on every command; one whose Init fails is never shown.
+template <typename Manager>
+void MDI::OpenManager(const QString& tableName)
+{
+    MenuAction([this, &tableName] {
+        auto form = std::make_unique<Manager>();
+        form->Init(tableName);
+        Manager* shown = form.release();
+        AddChild(shown);
+        ShowChild(shown);
+    });
+}
+
 void MDI::mnu_AffImages_Click()
 {
-    MenuAction([] {
-        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The images manager is not available yet."));
-    });
+    OpenManager<frmLstImages>(QStringLiteral("Images"));
 }
 
 void MDI::mnu_AffScripts_Click()
 {
-    MenuAction([] {
-        throw ado::AdoError(ado::err::NotSupported, QStringLiteral("The scripts manager is not available yet."));
-    });
+    OpenManager<frmLstScripts>(QStringLiteral("Scripts"));
 }
 
 void MDI::mnu_ConnectionString_Click()

@@ -45,6 +45,8 @@ private:
     void mnu_AffSqlCmd_Click();
     void mnu_ConnectionString_Click();
     void MenuAction(const std::function<void()>& action);
+    template <typename Manager>
+    void OpenManager(const QString& tableName);
 
     QMdiArea* m_area;
 };

@@ -30,8 +30,10 @@ private slots:
     void showsTableListOnLoad();
     void programWideWindows_data();
     void programWideWindows();
-    void managersNotAvailableReportFailure_data();
-    void managersNotAvailableReportFailure();
+    void managersWithoutTheirTableReportFailure_data();
+    void managersWithoutTheirTableReportFailure();
+    void managersOpenANewWindowEachTime_data();
+    void managersOpenANewWindowEachTime();
     void closingRemovesWorkFolder();
     void ouvrirCancelledKeepsChildren();
     void fermerThenTableListReportsFailure();
@@ -153,16 +155,18 @@ void TestMdi::programWideWindows()
     QCOMPARE(active->widget()->objectName(), form);
 }
 
-void TestMdi::managersNotAvailableReportFailure_data()
+void TestMdi::managersWithoutTheirTableReportFailure_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::newRow("images") << u"mnu_AffImages"_s;
-    QTest::newRow("scripts") << u"mnu_AffScripts"_s;
+    QTest::addColumn<QString>("form");
+    QTest::newRow("images") << u"mnu_AffImages"_s << u"frmLstImages"_s;
+    QTest::newRow("scripts") << u"mnu_AffScripts"_s << u"frmLstScripts"_s;
 }
 
-void TestMdi::managersNotAvailableReportFailure()
+void TestMdi::managersWithoutTheirTableReportFailure()
 {
     QFETCH(QString, command);
+    QFETCH(QString, form);
     MDI* main = showMain();
     const int before = main->Area()->subWindowList().size();
     ModalAnswerer answerer(ModalAnswerer::Accept());
@@ -170,7 +174,35 @@ void TestMdi::managersNotAvailableReportFailure()
     QTRY_VERIFY(answerer.done());
     QCOMPARE(answerer.titles().value(0), main->windowTitle());
     QVERIFY(answerer.texts().value(0).startsWith(ui::Sentence::OperatorAction + u"\n\n"_s));
+    // A window whose loading failed is never shown.
     QCOMPARE(main->Area()->subWindowList().size(), before);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(loaded(form), 0);
+}
+
+void TestMdi::managersOpenANewWindowEachTime_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("table");
+    QTest::newRow("images") << u"mnu_AffImages"_s << u"frmLstImages"_s << u"CREATE TABLE Images (Code TEXT, Image BLOB)"_s;
+    QTest::newRow("scripts") << u"mnu_AffScripts"_s << u"frmLstScripts"_s << u"CREATE TABLE Scripts (name TEXT, text TEXT)"_s;
+}
+
+void TestMdi::managersOpenANewWindowEachTime()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, form);
+    QFETCH(QString, table);
+    MDabrix::Cnx->Execute(table);
+    MDI* main = showMain();
+    Menu(main, command)->trigger();
+    Menu(main, command)->trigger();
+    QCOMPARE(loaded(form), 2);
+    QMdiSubWindow* active = main->Area()->activeSubWindow();
+    QVERIFY(active);
+    QCOMPARE(active->widget()->objectName(), form);
+    QCOMPARE(loaded(u"frmDbTables"_s), 1);
 }
 
 void TestMdi::closingRemovesWorkFolder()
