@@ -5,8 +5,11 @@
 #include "app/SettingsStore.h"
 #include "app/frmOpenDB.h"
 #include "connections/diaCnxString.h"
+#include "connections/frmFileDialog.h"
 #include "connections/diaLogin.h"
 #include "connections/frmChoixDb.h"
+#include "managers/frmLstImages.h"
+#include "managers/frmLstScripts.h"
 #include "windows/frmDbTables.h"
 #include "windows/frmSqlCommand.h"
 #include "windows/frmTblData.h"
@@ -93,7 +96,10 @@ void TestLayoutFit::initTestCase()
 
 void TestLayoutFit::init()
 {
-    QVERIFY2(m_db.Open(u"sqlite"_s, u"layoutfit"_s, {u"CREATE TABLE Stock (id INTEGER PRIMARY KEY, qty INTEGER)"_s}),
+    QVERIFY2(m_db.Open(u"sqlite"_s, u"layoutfit"_s,
+                       {u"CREATE TABLE Stock (id INTEGER PRIMARY KEY, qty INTEGER)"_s,
+                        u"CREATE TABLE Images (Code TEXT PRIMARY KEY, Libelle TEXT, Image BLOB)"_s,
+                        u"CREATE TABLE Scripts (Code TEXT PRIMARY KEY, text TEXT)"_s}),
              qPrintable(m_db.error));
 }
 
@@ -116,6 +122,17 @@ void TestLayoutFit::captionsFitTheirControls_data()
     QTest::newRow("login") << FormMaker([] { return new diaLogin; });
     QTest::newRow("connection string") << FormMaker([] { return new diaCnxString; });
     QTest::newRow("opening") << FormMaker([] { return new frmOpenDB; });
+    QTest::newRow("file dialog") << FormMaker([] { return new frmFileDialog; });
+    QTest::newRow("images") << FormMaker([] {
+        auto* w = new frmLstImages;
+        w->Init(u"Images"_s);
+        return w;
+    });
+    QTest::newRow("scripts") << FormMaker([] {
+        auto* w = new frmLstScripts;
+        w->Init(u"Scripts"_s);
+        return w;
+    });
 }
 
 void TestLayoutFit::captionsFitTheirControls()
