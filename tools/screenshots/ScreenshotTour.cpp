@@ -14,6 +14,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -55,6 +58,8 @@ bool ScreenshotTour::Run(const QString& scene)
         done = SqlWindow();
     else if (scene == u"excel")
         done = Workbook();
+    else if (scene == u"managers")
+        done = Managers();
     else
         std::fprintf(stderr, "unknown scene %s\n", qPrintable(scene));
     // As the user quitting: the connection must go while the application still exists.
@@ -167,6 +172,51 @@ bool ScreenshotTour::SqlWindow()
                                       "WHERE [IdFournisseur] = 3"));
     Arrange(data, sql);
     return Save(MDI::Instance());
+}
+
+bool ScreenshotTour::Managers()
+{
+    if (!OpenDemo())
+        return false;
+    MDI* main = MDI::Instance();
+    main->findChild<QAction*>(QStringLiteral("mnu_AffImages"))->trigger();
+    auto* images = Loaded<QWidget>(QStringLiteral("frmLstImages"));
+    auto* status = images ? images->findChild<QLabel*>(QStringLiteral("sbPanel1")) : nullptr;
+    if (!status || !QTest::qWaitFor([status] { return status->text().contains(u"objet"); }, WaitMs)) {
+        std::fprintf(stderr, "the images window did not load\n");
+        return false;
+    }
+    // A picture of our own, stored the way the user does: "Charge Image" and the file dialog.
+    const QString picture = QDir::temp().filePath(QStringLiteral("dabrix.png"));
+    if (!QIcon(QStringLiteral(":/icons/com.corvanet.Dabrix.svg")).pixmap(QSize(96, 96)).save(picture, "PNG"))
+        return false;
+    auto* grid = images->findChild<QTableView*>(QStringLiteral("Grd"));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    ModalAnswerer answerer(ModalAnswerer::For(QStringLiteral("frmFileDialog"), [picture](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(picture);
+        dialog->findChild<QAbstractButton*>(QStringLiteral("cmdOk"))->click();
+    }));
+    images->findChild<QAbstractButton*>(QStringLiteral("cmdAddImage"))->click();
+    if (!answerer.done())
+        return false;
+
+    main->findChild<QAction*>(QStringLiteral("mnu_AffScripts"))->trigger();
+    auto* scripts = Loaded<QWidget>(QStringLiteral("frmLstScripts"));
+    auto* scriptGrid = scripts ? scripts->findChild<QTableView*>(QStringLiteral("Grd")) : nullptr;
+    if (!scriptGrid)
+        return false;
+    QTest::qWait(500);
+    scriptGrid->setCurrentIndex(scriptGrid->model()->index(0, 0));
+    main->setWindowState(Qt::WindowNoState);
+    main->setGeometry(0, 0, 1120, 700);
+    if (QMdiSubWindow* frame = Frame(Loaded<QWidget>(QStringLiteral("frmDbTables"))))
+        frame->showMinimized();
+    if (QMdiSubWindow* frame = Frame(images))
+        frame->move(4, 4);
+    if (QMdiSubWindow* frame = Frame(scripts))
+        frame->setGeometry(Frame(images)->geometry().right() + 8, 4, 560, 520);
+    return Save(main);
 }
 
 bool ScreenshotTour::WriteWorkbook(const QString& path) const

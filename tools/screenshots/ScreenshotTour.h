@@ -11,7 +11,7 @@ class ScreenshotTour {
 public:
     ScreenshotTour(QString demoDatabase, QString output) : m_database(std::move(demoDatabase)), m_output(std::move(output)) {}
 
-    // The scene names main() accepts: chooser, main, sql, excel.
+    // The scene names main() accepts: chooser, main, sql, excel, managers.
     bool Run(const QString& scene);
 
 private:
@@ -19,6 +19,7 @@ private:
     bool MainWindow();
     bool SqlWindow();
     bool Workbook();
+    bool Managers();
 
     // Opens the demo database as the user does: the chooser, with its entry preselected.
     bool OpenDemo();

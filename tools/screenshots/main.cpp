@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("dabrix"));
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 4) {
-        std::fprintf(stderr, "usage: dabrix_screenshots chooser|main|sql|excel DEMO.sqlite OUTPUT.png\n");
+        std::fprintf(stderr, "usage: dabrix_screenshots chooser|main|sql|excel|managers DEMO.sqlite OUTPUT.png\n");
         return 2;
     }
     app.setQuitOnLastWindowClosed(false);
