@@ -55,6 +55,20 @@ ado::AdoError NotADate(const QVariant& value)
                          QStringLiteral("Type mismatch: '%1' is not a date").arg(value.toString()));
 }
 
+// The user's date (or date and time) formats, short and long, each also with a
+// four-digit year where the locale writes two: people type the whole year.
+QStringList LocaleFormats(const QLocale& locale, bool withTime)
+{
+    QStringList formats;
+    for (const QLocale::FormatType type : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QString format = withTime ? locale.dateTimeFormat(type) : locale.dateFormat(type);
+        if (!format.contains(QStringLiteral("yyyy")) && format.contains(QStringLiteral("yy")))
+            formats << QString(format).replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+        formats << format;
+    }
+    return formats;
+}
+
 } // namespace
 
 double ValueConverter::LeadingNumber(const QString& text)
@@ -178,13 +192,15 @@ QVariant ValueConverter::ToDate(const QVariant& value)
     case QMetaType::QString: {
         const QString text = value.toString().trimmed();
         const QLocale locale;
-        for (const QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-            const QDateTime dt = locale.toDateTime(text, format);
-            if (dt.isValid())
-                return dt;
+        for (const QString& format : LocaleFormats(locale, false)) {
             const QDate d = locale.toDate(text, format);
             if (d.isValid())
                 return d;
+        }
+        for (const QString& format : LocaleFormats(locale, true)) {
+            const QDateTime dt = locale.toDateTime(text, format);
+            if (dt.isValid())
+                return dt;
         }
         const QDate iso = QDate::fromString(text, Qt::ISODate);
         if (iso.isValid())
