@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -67,6 +68,33 @@ QStringList LocaleFormats(const QLocale& locale, bool withTime)
         formats << format;
     }
     return formats;
+}
+
+// yyyy-MM-dd without the locale machinery of QDate::toString, which costs more than
+// storing the row.
+QString IsoDate(const QDate& d)
+{
+    char buffer[16];
+    const int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year(), d.month(), d.day());
+    return QString::fromLatin1(buffer, n);
+}
+
+QString IsoTime(const QTime& t)
+{
+    char buffer[16];
+    const int n = std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+    return QString::fromLatin1(buffer, n);
+}
+
+bool IsNumber(const QVariant& value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
+    case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -154,14 +182,13 @@ QString ValueConverter::TextOf(const QVariant& value)
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        return IsoDate(value.toDate());
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("yyyy-MM-dd"))
-                                        : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return dt.time() == QTime(0, 0) ? IsoDate(dt.date()) : IsoDate(dt.date()) + u' ' + IsoTime(dt.time());
     }
     case QMetaType::QTime:
-        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+        return IsoTime(value.toTime());
     case QMetaType::QUuid:
         return value.toUuid().toString(QUuid::WithBraces);
     case QMetaType::QByteArray:
@@ -227,7 +254,8 @@ QVariant ValueConverter::ConvertValue(const QVariant& value, int adoType)
     case Guid:
         return TextOf(value);
     case Numeric:
-        return LeadingNumber(TextOf(value));
+        // A number's own text, written with ".", reads back as the same double.
+        return IsNumber(value) ? QVariant(value.toDouble()) : QVariant(LeadingNumber(TextOf(value)));
     case Date:
         return ToDate(value);
     default:
