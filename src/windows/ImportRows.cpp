@@ -11,6 +11,7 @@
 #include "windows/adoLib.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -52,7 +53,7 @@ ImportRows::Source::~Source()
     rows.reset();
 }
 
-ImportRows::Source ImportRows::GetSourceRecordset(const QString& connectionString, const QString& table)
+ImportRows::Source ImportRows::GetSourceRecordset(const QString& connectionString, const QString& table, bool inBackground)
 {
     Source source;
     source.connection = std::make_unique<ado::Connection>();
@@ -60,7 +61,8 @@ ImportRows::Source ImportRows::GetSourceRecordset(const QString& connectionStrin
     source.rows = adoLib::NewRecordset(ado::Recordset::adUseClient);
     // Bracketed: file names such as "sales-2024.csv" are no names to SQL otherwise.
     source.rows->Open(QStringLiteral("SELECT * FROM ") + ado::SqlToken::bracket(table), source.connection.get(),
-                      ado::Recordset::adOpenStatic, ado::Recordset::adLockReadOnly, -1);
+                      ado::Recordset::adOpenStatic, ado::Recordset::adLockReadOnly,
+                      inBackground ? long(ado::Recordset::adAsyncFetch) : -1L);
     return source;
 }
 
@@ -94,9 +96,21 @@ bool ImportRows::FieldExists(const QString& name, const ado::Recordset& rs)
 qint64 ImportRows::Run(const QString& sourceConnection, const QString& sourceTable, ado::Connection& target,
                        const QString& targetTable, bool isJet4, bool isHfsql, const Progress& progress)
 {
-    Source source = GetSourceRecordset(sourceConnection, sourceTable);
-    std::unique_ptr<ado::Recordset> rsTarget = GetTargetRecordset(target, targetTable, isJet4, isHfsql);
+    // Read whole before the first row is stored: a source in the target's own database
+    // file must not hold a read lock while the rows are written.
+    Source source = GetSourceRecordset(sourceConnection, sourceTable, bool(progress));
     ado::Recordset& rsSource = *source.rows;
+    QString fetchFailure;
+    const QMetaObject::Connection fetched = QObject::connect(
+        &rsSource, &ado::Recordset::FetchComplete, &rsSource,
+        [&fetchFailure](const QString& error, int, ado::Recordset*) { fetchFailure = error; });
+    const auto disconnect = qScopeGuard([&fetched] { QObject::disconnect(fetched); });
+    while (rsSource.IsFetching())
+        progress(0, rsSource.RecordCount());
+    if (!fetchFailure.isEmpty())
+        throw ado::AdoError(ado::err::Unspecified, fetchFailure);
+    rsSource.MoveFirst();
+    std::unique_ptr<ado::Recordset> rsTarget = GetTargetRecordset(target, targetTable, isJet4, isHfsql);
 
     QVector<MappedColumn> map;
     const QVector<ado::ColumnInfo>& targetColumns = rsTarget->Columns();

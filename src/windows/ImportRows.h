@@ -25,11 +25,13 @@ public:
         ~Source();
     };
 
-    // Called now and then while rows are stored, with the rows stored and the rows read.
+    // Called now and then while the source is read and while rows are stored, with the
+    // rows stored and the rows read; it lets the event loop run, which reads the source.
     using Progress = std::function<void(qint64 stored, qint64 read)>;
 
-    // All rows of the table, read only, through a new connection opened from the string.
-    static Source GetSourceRecordset(const QString& connectionString, const QString& table);
+    // All rows of the table, read only, through a new connection opened from the string;
+    // in the background, through the event loop, when `inBackground`.
+    static Source GetSourceRecordset(const QString& connectionString, const QString& table, bool inBackground = false);
     // The target's columns and no rows, on the shared connection, opened the way the
     // provider flags call for.
     static std::unique_ptr<ado::Recordset> GetTargetRecordset(ado::Connection& cnx, const QString& table, bool isJet4,

@@ -29,6 +29,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -192,6 +193,7 @@ private slots:
     void accessSourceAsksForItsTable();
     void settingsKeepFolderAndType();
     void severalWindowsAtOnce();
+    void closingDuringImportStopsIt_data();
     void closingDuringImportStopsIt();
     void importerAgainDuringImportIsIgnored();
 
@@ -685,31 +687,52 @@ void TestAppendFrom::severalWindowsAtOnce()
     QVERIFY(first != third);
 }
 
-// Closing the window while rows are being stored stops the import after a row: the rows
-// stored so far stay, each once, and the window goes.
+void TestAppendFrom::closingDuringImportStopsIt_data()
+{
+    QTest::addColumn<bool>("whileStoring");
+    QTest::newRow("while the source is read") << false;
+    QTest::newRow("while rows are stored") << true;
+}
+
+// Closing the window during an import stops it: the rows stored so far stay, each once,
+// and the window goes.
 void TestAppendFrom::closingDuringImportStopsIt()
 {
+    QFETCH(bool, whileStoring);
     QVERIFY(open(u"sqlite"_s, {u"CREATE TABLE big (n INTEGER, label VARCHAR(20))"_s}));
     frmAppendFrom* form = openImport(u"big"_s);
     QVERIFY(form);
     browse(form, {PickFile(SemicolonText, path(u"big/rows.csv"_s))});
     QPointer<frmAppendFrom> guard(form);
+    auto* label = form->findChild<QLabel*>(u"lblProgress"_s);
     bool wasImporting = false;
+    bool buttonGreyed = false;
     QString progress;
-    // Runs at the first pause the import makes for the event loop.
-    QTimer::singleShot(0, form, [&] {
-        wasImporting = form->IsImporting();
-        progress = form->findChild<QLabel*>(u"lblProgress"_s)->text();
-        QVERIFY(!form->findChild<QPushButton*>(u"cmdImport"_s)->isEnabled());
+    // Runs whenever the import lets the event loop in.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form, [&] {
+        const bool storing = !label->text().startsWith(u"0 "_s);
+        if (!form->IsImporting() || label->text().isEmpty() || storing != whileStoring)
+            return;
+        poll.stop();
+        wasImporting = true;
+        buttonGreyed = !form->findChild<QPushButton*>(u"cmdImport"_s)->isEnabled();
+        progress = label->text();
         form->close();
     });
+    poll.start(0);
     const QStringList texts = import(form);
     QVERIFY(wasImporting);
+    QVERIFY(buttonGreyed);
     QVERIFY2(progress.contains(u"enregistrée(s) sur"_s), qPrintable(progress));
     QCOMPARE(texts, QStringList());
     QTRY_VERIFY(!guard);
     const auto rows = readBack(u"SELECT COUNT(*), COUNT(DISTINCT n), MIN(n), MAX(n) FROM big"_s);
     const int count = rows.value(0).value(0).toInt();
+    if (!whileStoring) {
+        QCOMPARE(count, 0);
+        return;
+    }
     QVERIFY2(count > 0 && count < 100000, qPrintable(QString::number(count)));
     QCOMPARE(rows[0][1].toInt(), count);
     QCOMPARE(rows[0][2].toInt(), 1);
@@ -722,14 +745,24 @@ void TestAppendFrom::importerAgainDuringImportIsIgnored()
     frmAppendFrom* form = openImport(u"big"_s);
     QVERIFY(form);
     browse(form, {PickFile(SemicolonText, path(u"big/rows.csv"_s))});
-    bool pressed = false;
-    QTimer::singleShot(0, form, [&] {
-        pressed = form->IsImporting();
+    // Enter and a click, once while the source is read and once while rows are stored.
+    auto* label = form->findChild<QLabel*>(u"lblProgress"_s);
+    QSet<bool> pressedWhileStoring;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form, [&] {
+        if (!form->IsImporting() || label->text().isEmpty())
+            return;
+        const bool storing = !label->text().startsWith(u"0 "_s);
+        if (pressedWhileStoring.contains(storing))
+            return;
+        pressedWhileStoring << storing;
         QTest::keyClick(form, Qt::Key_Return);
         QMetaObject::invokeMethod(form->findChild<QPushButton*>(u"cmdImport"_s), "clicked", Q_ARG(bool, false));
     });
+    poll.start(0);
     QCOMPARE(import(form), QStringList{Success});
-    QVERIFY(pressed);
+    poll.stop();
+    QCOMPARE(pressedWhileStoring, (QSet<bool>{false, true}));
     const auto rows = readBack(u"SELECT COUNT(*), COUNT(DISTINCT n) FROM big"_s);
     QCOMPARE(rows[0][0].toInt(), 100000);
     QCOMPARE(rows[0][1].toInt(), 100000);
