@@ -179,10 +179,8 @@ private slots:
 
     void importsEachSource_data();
     void importsEachSource();
-    void namesMatchExactly_data();
-    void namesMatchExactly();
-    void numericTextTakesItsLeadingNumber_data();
-    void numericTextTakesItsLeadingNumber();
+    void namesAndNumbers_data();
+    void namesAndNumbers();
     void failingRowStopsTheImport_data();
     void failingRowStopsTheImport();
     void emptySourceSucceeds();
@@ -233,8 +231,7 @@ void TestAppendFrom::initTestCase()
     copyFixture(u"dbf/infused/dbase_03.dbf"_s, u"dbf/dbase_03.dbf"_s);
     copyFixture(u"xlsx/readxl/iris-excel-xlsx.xlsx"_s, u"xlsx/iris.xlsx"_s);
     copyFixture(u"mdb/northwind-jet4/Northwind.mdb"_s, u"mdb/Northwind.mdb"_s);
-    writeFile(u"conv/amounts.csv"_s, "label;amount\na;12,5\nb;1 234.5\nc;abc\n");
-    writeFile(u"names/people.csv"_s, "Nom;ville\nDupont;Lyon\nMartin;Nantes\n");
+    writeFile(u"conv/amounts.csv"_s, "Nom;label;amount\nDupont;a;12,5\nMartin;b;1 234.5\nDurand;c;abc\n");
     writeFile(u"nulls/amounts.csv"_s, "label;amount\nr1;1\nr2;2\nr3;\nr4;4\n");
     writeFile(u"dates/visits.csv"_s, "label;day\nr1;2024-03-05\nr2;3/7/2024\nr3;pas une date\nr4;2024-01-01\n");
     writeFile(u"empty/amounts.csv"_s, "label;amount\n");
@@ -316,15 +313,11 @@ void TestAppendFrom::leadingNumber_data()
     QTest::newRow("leading point") << u".5"_s << 0.5;
     QTest::newRow("second point ends it") << u"1.2.3"_s << 1.2;
     QTest::newRow("sign then blank") << u"- 4"_s << -4.0;
-    QTest::newRow("plus sign") << u"+7"_s << 7.0;
     QTest::newRow("exponent E") << u"-3.5e2x"_s << -350.0;
     QTest::newRow("exponent D") << u"1D3"_s << 1000.0;
-    QTest::newRow("negative exponent") << u"25E-1"_s << 2.5;
     QTest::newRow("E without digits") << u"1e"_s << 1.0;
     QTest::newRow("hexadecimal") << u"&H1F"_s << 31.0;
-    QTest::newRow("hexadecimal lower case") << u"&hff"_s << 255.0;
     QTest::newRow("octal") << u"&O17"_s << 15.0;
-    QTest::newRow("octal stops at 8") << u"&O78"_s << 7.0;
     QTest::newRow("ampersand alone") << u"&12"_s << 0.0;
     QTest::newRow("carriage return ends it") << u"1\r2"_s << 1.0;
 }
@@ -382,7 +375,7 @@ void TestAppendFrom::importsEachSource_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("source");
     for (const QString& kind : {u"sqlite"_s, u"postgres"_s})
-        for (const QString& source : {u"csv"_s, u"dbase"_s, u"excel"_s, u"access"_s})
+        for (const QString& source : {u"csv"_s, u"dbase"_s, u"advantage"_s, u"excel"_s, u"access"_s})
             QTest::newRow(qPrintable(kind + u" from "_s + source)) << kind << source;
 }
 
@@ -405,10 +398,14 @@ void TestAppendFrom::importsEachSource()
         for (const QStringList& row : CsvRows(QString::fromUtf8(testsupport::ReadBytes(path(u"csv/smallpop.csv"_s))), u','))
             expectedKeys << row.value(0) + u'|' + row.value(3);
         keyColumn = u"city || '|' || CAST(population AS VARCHAR(20))"_s;
-    } else if (source == u"dbase") {
+    } else if (source == u"dbase" || source == u"advantage") {
         table = u"points"_s;
         create << u"CREATE TABLE points (\"Point_ID\" VARCHAR(12), note VARCHAR(10) DEFAULT 'n/a')"_s;
-        answers << PickFile(DbaseFiles, path(u"dbf/dbase_03.dbf"_s));
+        if (source == u"dbase")
+            answers << PickFile(DbaseFiles, path(u"dbf/dbase_03.dbf"_s));
+        else
+            answers << PickFile(AdvantageCdx, path(u"dbf/dbase_03.dbf"_s))
+                    << ModalAnswerer::For(u"diaLogin"_s, ModalAnswerer::Button(u"cmdOK"_s));
         const QString dump = Run(u"dbfdump"_s, {path(u"dbf/dbase_03.dbf"_s)});
         if (dump.isEmpty())
             QSKIP("dbfdump (Debian package shapelib) is not installed");
@@ -442,6 +439,7 @@ void TestAppendFrom::importsEachSource()
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), u"Importer des lignes dans la table - "_s + table);
     browse(form, answers);
+    QCOMPARE(form->SourceConnectionString().contains(u"User ID=adssys;"_s), source == u"advantage");
     QCOMPARE(PreviewRows(form), expectedKeys.size());
     QCOMPARE(import(form), QStringList{Success});
 
@@ -455,48 +453,30 @@ void TestAppendFrom::importsEachSource()
     QCOMPARE(stored, expectedKeys);
 }
 
-void TestAppendFrom::namesMatchExactly_data()
+void TestAppendFrom::namesAndNumbers_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("sqlite") << u"sqlite"_s;
     QTest::newRow("postgres") << u"postgres"_s;
 }
 
-void TestAppendFrom::namesMatchExactly()
-{
-    QFETCH(QString, kind);
-    QVERIFY(open(kind, {u"CREATE TABLE people (nom VARCHAR(20), ville VARCHAR(20))"_s}));
-    frmAppendFrom* form = openImport(u"people"_s);
-    QVERIFY(form);
-    browse(form, {PickFile(SemicolonText, path(u"names/people.csv"_s))});
-    QCOMPARE(import(form), QStringList{Success});
-    const auto rows = readBack(u"SELECT nom, ville FROM people ORDER BY ville"_s);
-    QCOMPARE(rows.size(), 2);
-    for (const auto& row : rows)
-        QVERIFY2(row.value(0).isNull(), qPrintable(row.value(0).toString()));
-    QCOMPARE(rows.value(0).value(1).toString(), u"Lyon"_s);
-    QCOMPARE(rows.value(1).value(1).toString(), u"Nantes"_s);
-}
-
-void TestAppendFrom::numericTextTakesItsLeadingNumber_data()
-{
-    namesMatchExactly_data();
-}
-
-void TestAppendFrom::numericTextTakesItsLeadingNumber()
+// "Nom" is no name for "nom"; text going to a number gives its leading number.
+void TestAppendFrom::namesAndNumbers()
 {
     QFETCH(QString, kind);
     const QString real = kind == u"postgres" ? u"DOUBLE PRECISION"_s : u"REAL"_s;
-    QVERIFY(open(kind, {u"CREATE TABLE amounts (label VARCHAR(10), amount %1)"_s.arg(real)}));
+    QVERIFY(open(kind, {u"CREATE TABLE amounts (nom VARCHAR(10), label VARCHAR(10), amount %1)"_s.arg(real)}));
     frmAppendFrom* form = openImport(u"amounts"_s);
     QVERIFY(form);
     browse(form, {PickFile(SemicolonText, path(u"conv/amounts.csv"_s))});
     QCOMPARE(import(form), QStringList{Success});
-    const auto rows = readBack(u"SELECT label, amount FROM amounts ORDER BY label"_s);
+    const auto rows = readBack(u"SELECT nom, label, amount FROM amounts ORDER BY label"_s);
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows[0][1].toDouble(), 12.0);
-    QCOMPARE(rows[1][1].toDouble(), 1234.5);
-    QCOMPARE(rows[2][1].toDouble(), 0.0);
+    for (const auto& row : rows)
+        QVERIFY2(row[0].isNull(), qPrintable(row[0].toString()));
+    QCOMPARE(rows[0][2].toDouble(), 12.0);
+    QCOMPARE(rows[1][2].toDouble(), 1234.5);
+    QCOMPARE(rows[2][2].toDouble(), 0.0);
 }
 
 void TestAppendFrom::failingRowStopsTheImport_data()
