@@ -200,7 +200,11 @@ void frmAppendFrom::cmdBrowse_Click()
             return;
         // Opened before anything is replaced: a source that cannot be read leaves the
         // previous one in place.
-        ImportRows::Source preview = ImportRows::GetSourceRecordset(cnx, table);
+        ImportRows::Source preview;
+        {
+            ui::BusyCursor busy;
+            preview = ImportRows::GetSourceRecordset(cnx, table);
+        }
         m_sourceCnx = cnx;
         m_sourceTable = table;
         txtImportFilePath->setText(QDir::toNativeSeparators(QDir(m_importDirectory).filePath(manager.TableName())));
