@@ -15,6 +15,7 @@
 #include "windows/ValueConverter.h"
 #include "windows/frmAppendFrom.h"
 #include "windows/frmDbTables.h"
+#include "windows/frmTblData.h"
 
 #include <QAction>
 #include <QDir>
@@ -539,9 +540,17 @@ void TestAppendFrom::secondImportAppendsAgain()
     frmAppendFrom* form = openImport(u"towns"_s);
     QVERIFY(form);
     browse(form, {PickFile(CommaText, path(u"csv/smallpop.csv"_s))});
+    // A data window open on the table shows the new rows once the import is done.
+    DbTablesFixture::LoadedForm(u"frmDbTables"_s)->findChild<QAction*>(u"Open"_s)->trigger();
+    auto* data = qobject_cast<frmTblData*>(DbTablesFixture::LoadedForm(u"frmTblData"_s));
+    QVERIFY(data);
+    QTRY_VERIFY(!data->Recordset()->IsFetching());
+    QCOMPARE(data->Recordset()->RecordCount(), 0);
     const int fileRows = int(CsvRows(QString::fromUtf8(testsupport::ReadBytes(path(u"csv/smallpop.csv"_s))), u',').size());
     QCOMPARE(import(form), QStringList{Success});
     QCOMPARE(readBack(u"SELECT * FROM towns"_s).size(), fileRows);
+    QTRY_VERIFY(!data->Recordset()->IsFetching());
+    QCOMPARE(data->Recordset()->RecordCount(), fileRows);
     QVERIFY(form->isVisible());
     QCOMPARE(import(form), QStringList{Success});
     const auto counts = readBack(u"SELECT city, population, COUNT(*) FROM towns GROUP BY city, population"_s);
