@@ -131,14 +131,13 @@ qint64 ImportRows::Run(const QString& sourceConnection, const QString& sourceTab
 
     ado::RowAppender appender(*rsTarget, targetIndexes);
     ado::RowTransaction transaction(appender.Session());
-    qint64 read = 0;
+    const qint64 read = rsSource.RecordCount();
     qint64 stored = 0;
     QVector<QVariant> values(map.size());
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     try {
         while (!rsSource.Eof()) {
-            ++read;
             for (int i = 0; i < map.size(); ++i)
                 values[i] = ForColumn(ValueConverter::ConvertValue(rsSource.CurrentValue(map[i].source), map[i].type),
                                       map[i].type);
@@ -161,8 +160,6 @@ qint64 ImportRows::Run(const QString& sourceConnection, const QString& sourceTab
         std::rethrow_exception(failure);
     }
     transaction.Commit();
-    if (progress)
-        progress(stored, read);
     rsTarget->Close();
     rsSource.Close();
     return stored;

@@ -25,8 +25,9 @@ public:
         ~Source();
     };
 
-    // Called now and then while the source is read and while rows are stored, with the
-    // rows stored and the rows read; it lets the event loop run, which reads the source.
+    // Called now and then while the source is read and while its rows are stored, with
+    // the rows stored so far and the rows read; it lets the event loop run, which reads
+    // the source. It may throw to stop the import: the rows stored so far stay.
     using Progress = std::function<void(qint64 stored, qint64 read)>;
 
     // All rows of the table, read only, through a new connection opened from the string;
