@@ -12,6 +12,14 @@
 
 namespace ado {
 
+// A statement without rows run many times with other values, as Backend::Prepare gave it.
+class PreparedStatement {
+public:
+    virtual ~PreparedStatement() = default;
+    // Runs the statement with these values; returns the affected count (-1 when unknown).
+    virtual qint64 Execute(const QVariantList& params) = 0;
+};
+
 // An open session of one provider. Statements given here are native to the backend:
 // the Jet translation happens before (see Translate).
 class Backend {
@@ -30,6 +38,10 @@ public:
     // statements run on the same session; a backend that cannot keep a statement open
     // meanwhile reads its rows ahead.
     virtual std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) = 0;
+    // A statement without rows to run many times; a backend that can keep it compiled
+    // between runs does, the others run it through Execute each time. It must not outlive
+    // this session.
+    virtual std::unique_ptr<PreparedStatement> Prepare(const QString& sql);
 
     virtual QList<TableInfo> Tables() = 0;
     virtual QVector<ColumnInfo> TableColumns(const QString& table) = 0;

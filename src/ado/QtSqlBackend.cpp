@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/QtSqlCursor.h"
+#include "ado/QtSqlPreparedStatement.h"
 #include "ado/SqlTokenizer.h"
 
 #include <QSqlDriver>
@@ -196,6 +197,13 @@ std::unique_ptr<RowCursor> QtSqlBackend::Query(const QString& sql, const QVarian
         throw AdoError(err::Unspecified, QStringLiteral("The statement returns no rows."), sql);
     QVector<ColumnInfo> columns = DescribeColumns(query);
     return std::make_unique<QtSqlCursor>(std::move(query), std::move(columns));
+}
+
+std::unique_ptr<PreparedStatement> QtSqlBackend::Prepare(const QString& sql)
+{
+    if (!CanPrepare(sql))
+        return Backend::Prepare(sql);
+    return std::make_unique<QtSqlPreparedStatement>(*this, m_db, sql);
 }
 
 QVector<ColumnInfo> QtSqlBackend::DescribeColumns(const QSqlQuery& query) const

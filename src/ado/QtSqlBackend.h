@@ -17,6 +17,8 @@ public:
 
     qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
+    // Kept prepared in the driver when it can prepare the statement.
+    std::unique_ptr<PreparedStatement> Prepare(const QString& sql) override;
     QList<TableInfo> Tables() override;
     QVector<ColumnInfo> TableColumns(const QString& table) override;
     QStringList PrimaryKey(const QString& table) override;
@@ -35,6 +37,7 @@ public:
     static void CheckSingleStatement(const QString& sql, Literals literals = Literals::Standard);
 
 protected:
+    friend class QtSqlPreparedStatement; // prepares, binds and fails as Execute does
     // Opens a connection of that Qt driver under a name of its own.
     QtSqlBackend(const QString& driver);
     void OpenDatabase();

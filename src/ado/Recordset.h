@@ -98,6 +98,7 @@ signals:
 
 private:
     friend class Field;
+    friend class RowAppender; // writes new rows to the base table without holding them
     void CheckOpen() const;
     void CheckCurrent() const;
     int ColumnIndex(const QString& name) const;

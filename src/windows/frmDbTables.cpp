@@ -13,6 +13,7 @@
 #include "ui/FormsRegistry.h"
 #include "ui/FramedLayout.h"
 #include "ui/Twips.h"
+#include "windows/frmAppendFrom.h"
 #include "windows/frmTblData.h"
 
 #include <QAction>
@@ -228,10 +229,17 @@ void frmDbTables::OpenTable(const QString& TblName)
 
 void frmDbTables::OpenAppendFrom(const QString& TblName)
 {
-    Q_UNUSED(TblName);
     try {
-        throw ado::AdoError(ado::err::NotSupported,
-                            QStringLiteral("The append-from import window is not available yet."));
+        if (TblName.isEmpty())
+            throw ado::AdoError(ado::err::TableNotFound, QStringLiteral("No table is selected."));
+        auto window = std::make_unique<frmAppendFrom>();
+        window->Init(TblName);
+        frmAppendFrom* shown = window.release();
+        MDI::Host(shown);
+        if (MDI* main = MDI::Instance())
+            main->ShowChild(shown);
+        else
+            shown->show();
     } catch (...) {
         ActionFailed(std::current_exception());
     }

@@ -23,6 +23,8 @@ public:
     QString Translate(const QString& jetSql) const override;
     qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
+    // Through Execute each time, so that a file table's own failure is the one reported.
+    std::unique_ptr<PreparedStatement> Prepare(const QString& sql) override { return Backend::Prepare(sql); }
     QList<TableInfo> Tables() override;
     QStringList PrimaryKey(const QString&) override { return {}; }
     bool SupportsReturning(const QString&) const override { return false; }

@@ -4,6 +4,7 @@
 #include "ado/AdoType.h"
 #include "ado/ConnectionString.h"
 #include "ado/providers/SqliteCursor.h"
+#include "ado/providers/SqlitePreparedStatement.h"
 
 #include <QDate>
 #include <QSqlDatabase>
@@ -176,6 +177,11 @@ std::unique_ptr<RowCursor> SqliteBackend::Query(const QString& sql, const QVaria
     if (!params.isEmpty())
         return QtSqlBackend::Query(sql, params);
     return std::make_unique<SqliteCursor>(Handle(), sql);
+}
+
+std::unique_ptr<PreparedStatement> SqliteBackend::Prepare(const QString& sql)
+{
+    return std::make_unique<SqlitePreparedStatement>(*this, Handle(), sql);
 }
 
 QVariant SqliteBackend::ToStorage(const QVariant& value) const

@@ -25,6 +25,7 @@ public:
     qint64 Execute(const QString& sql, const QVariantList& params = {}) override;
     QVariant LastInsertId() const override { return m_lastInsertId; }
     std::unique_ptr<RowCursor> Query(const QString& sql, const QVariantList& params = {}) override;
+    std::unique_ptr<PreparedStatement> Prepare(const QString& sql) override;
 
 protected:
     // For engines that live in a database of their own (":memory:").
@@ -39,6 +40,7 @@ protected:
     sqlite3* Handle() const;
 
 private:
+    friend class SqlitePreparedStatement; // binds values as ToStorage gives them
     QVariant m_lastInsertId;
 };
 
