@@ -3,7 +3,7 @@
 #include "ado/Connection.h"
 #include "app/MDabrix.h"
 #include "connections/ConnectionManager.h"
-#include "windows/ImportRows.h"
+#include "import/ImportRows.h"
 
 #include <QCoreApplication>
 #include <QDir>

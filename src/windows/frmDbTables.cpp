@@ -13,7 +13,7 @@
 #include "ui/FormsRegistry.h"
 #include "ui/FramedLayout.h"
 #include "ui/Twips.h"
-#include "windows/frmAppendFrom.h"
+#include "import/frmAppendFrom.h"
 #include "windows/frmTblData.h"
 
 #include <QAction>

@@ -12,8 +12,8 @@
 #include "ui/DataGrid.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
-#include "windows/ValueConverter.h"
-#include "windows/frmAppendFrom.h"
+#include "import/ValueConverter.h"
+#include "import/frmAppendFrom.h"
 #include "windows/frmDbTables.h"
 #include "windows/frmTblData.h"
 

@@ -8,6 +8,7 @@
 #include "connections/frmFileDialog.h"
 #include "connections/diaLogin.h"
 #include "connections/frmChoixDb.h"
+#include "import/frmAppendFrom.h"
 #include "managers/frmLstImages.h"
 #include "managers/frmLstScripts.h"
 #include "windows/frmDbTables.h"
@@ -62,9 +63,11 @@ QStringList Clipped(QWidget* form)
             continue;
         QSize hint = w->sizeHint();
         if (auto* button = qobject_cast<QPushButton*>(w)) {
-            // The style's hint holds a minimum width of its own taste; what counts is the text.
-            const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-            hint.setWidth(button->fontMetrics().horizontalAdvance(button->text().remove(u'&')) + 2 * margin);
+            // The style's hint holds a minimum size of its own taste; what counts is that the
+            // text fits inside the button's frame.
+            const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+            hint = QSize(button->fontMetrics().horizontalAdvance(button->text().remove(u'&')) + 2 * frame,
+                         button->fontMetrics().height() + 2 * frame);
         }
         const bool captioned = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w);
         if (captioned && (hint.width() > w->width() || hint.height() > w->height()))
@@ -122,6 +125,11 @@ void TestLayoutFit::captionsFitTheirControls_data()
     QTest::newRow("login") << FormMaker([] { return new diaLogin; });
     QTest::newRow("connection string") << FormMaker([] { return new diaCnxString; });
     QTest::newRow("opening") << FormMaker([] { return new frmOpenDB; });
+    QTest::newRow("import") << FormMaker([] {
+        auto* w = new frmAppendFrom;
+        w->Init(u"Stock"_s);
+        return w;
+    });
     QTest::newRow("file dialog") << FormMaker([] { return new frmFileDialog; });
     QTest::newRow("images") << FormMaker([] {
         auto* w = new frmLstImages;

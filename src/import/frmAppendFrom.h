@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/ImportRows.h"
+#include "import/ImportRows.h"
 
 #include <QWidget>
 #include <exception>

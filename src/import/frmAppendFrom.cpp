@@ -1,4 +1,4 @@
-#include "windows/frmAppendFrom.h"
+#include "import/frmAppendFrom.h"
 
 #include "ado/AdoError.h"
 #include "ado/Catalog.h"
@@ -9,12 +9,13 @@
 #include "connections/ConnectionManager.h"
 #include "connections/FileOpenDialog.h"
 #include "connections/MConnections.h"
+#include "ui/CaptionFit.h"
 #include "ui/BusyCursor.h"
 #include "ui/DataGrid.h"
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 #include "ui/Twips.h"
-#include "windows/diaSourceTable.h"
+#include "import/diaSourceTable.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -74,8 +75,8 @@ void frmAppendFrom::BuildControls()
     lblPrompt = new QLabel(QStringLiteral("Fichier à importer"), this);
     lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
     lblPrompt->setGeometry(Rect(240, 300, 1200, 195));
-    // Our fonts are wider than the design's: the caption may run on to the right.
-    lblPrompt->setMinimumWidth(lblPrompt->sizeHint().width());
+    // Our fonts are wider than the design's: the caption runs on to the right, above the box.
+    ui::CaptionFit::Grow(*lblPrompt);
 
     txtImportFilePath = new QLineEdit(this);
     txtImportFilePath->setObjectName(QStringLiteral("txtImportFilePath"));

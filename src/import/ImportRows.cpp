@@ -1,4 +1,4 @@
-#include "windows/ImportRows.h"
+#include "import/ImportRows.h"
 
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
@@ -7,7 +7,7 @@
 #include "ado/RowAppender.h"
 #include "ado/RowTransaction.h"
 #include "ado/SqlToken.h"
-#include "windows/ValueConverter.h"
+#include "import/ValueConverter.h"
 #include "windows/adoLib.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "windows/ValueConverter.h"
+#include "import/ValueConverter.h"
 
 #include "ado/AdoError.h"
 #include "connections/MConnections.h"

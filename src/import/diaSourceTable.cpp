@@ -1,4 +1,4 @@
-#include "windows/diaSourceTable.h"
+#include "import/diaSourceTable.h"
 
 #include "ui/Twips.h"
 
