@@ -52,6 +52,8 @@ ChildProcessReader::Work WorkNamed(const QString& name)
         };
     if (name == u"segmentation fault")
         return [](QIODevice&) { ::raise(SIGSEGV); };
+    if (name == u"library quits")
+        return [](QIODevice&) { _exit(1); };
     if (name == u"exception")
         return [](QIODevice&) { throw std::runtime_error("escapes the work"); };
     if (name == u"operator new")
@@ -102,6 +104,8 @@ private slots:
         QTest::newRow("crash") << "segmentation fault" << 256 << 10 << 30000 << 0
                                << "it is damaged (the test reader stopped on it with signal 11: Segmentation fault)";
         QTest::newRow("exception") << "exception" << 256 << 10 << 30000 << 0 << "the test reader ended with status 3";
+        QTest::newRow("library quits") << "library quits" << 256 << 10 << 30000 << 0
+                                       << "it is damaged (the test reader ended with status 1)";
         QTest::newRow("memory, C++") << "operator new" << 64 << 10 << 30000 << 0
                                      << "it is damaged (the test reader needed more than 64 MiB of memory on it)";
         QTest::newRow("memory, glib") << "glib" << 64 << 10 << 30000 << 0

@@ -108,9 +108,13 @@ QString Damage(const QString& dbfPath, const QString& dbtPath)
     dump.start(QStringLiteral("dbfdump"), {dbfPath});
     if (!dump.waitForFinished(30000) || dump.exitCode() != 0)
         return QStringLiteral("dbfdump failed: ") + QString::fromLocal8Bit(dump.readAllStandardError());
-    const qint64 lines = dump.readAllStandardOutput().count('\n');
+    const QByteArray out = dump.readAllStandardOutput();
+    const qint64 lines = out.count('\n');
     if (lines != count + 1)
-        return QStringLiteral("dbfdump read %1 records of %2").arg(lines - 1).arg(count);
+        return QStringLiteral("dbfdump read %1 records of %2 in %3 bytes (its last line: %4; its errors: %5)")
+            .arg(lines - 1).arg(count).arg(dbf.size())
+            .arg(QString::fromLocal8Bit(out.trimmed().split('\n').last().simplified().left(200)),
+                 QString::fromLocal8Bit(dump.readAllStandardError().simplified().left(300)));
     return {};
 }
 

@@ -329,9 +329,14 @@ QByteArray ChildProcessReader::Run(const Work& work) const
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == ExitOutOfMemory)
         Fail(Damaged(outOfMemory));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        Fail(QStringLiteral("the %1 reader ended with status %2").arg(m_reader).arg(WEXITSTATUS(status)));
-    return answer;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (code == 0)
+        return answer;
+    // A status that is none of ours comes from the library quitting on the file (or from a
+    // memory checker catching it reading out of bounds): the file is what it could not take.
+    const bool ours = code == ExitWriteFailed || code == ExitException || code == ExitOrphaned;
+    const QString ended = QStringLiteral("the %1 reader ended with status %2").arg(m_reader).arg(code);
+    Fail(ours || code < 0 ? ended : Damaged(QStringLiteral("ended with status %1").arg(code)));
 }
 
 } // namespace ado
