@@ -95,11 +95,12 @@ QString ConnectionString::Without(const QStringList& keys) const
     for (const auto& p : m_pairs) {
         if (keys.contains(p.first, Qt::CaseInsensitive))
             continue;
-        // ODBC braces stay as they are: the driver reads them.
-        QString v = p.second;
-        if (v.contains(u';') || v.contains(u'"') || v.contains(u'\n'))
-            v = u'"' + QString(v).replace(u'"', QStringLiteral("\"\"")) + u'"';
-        parts << p.first + u'=' + v;
+        // An ODBC brace group stays as it is: the driver reads it. Any other value goes as
+        // QuoteValue writes it, so that one that came quoted and starts with a brace or a
+        // quote is not taken for something else.
+        const QString& v = p.second;
+        const bool braceGroup = v.startsWith(u'{') && v.endsWith(u'}') && v.indexOf(u'}') == v.size() - 1;
+        parts << p.first + u'=' + (braceGroup ? v : QuoteValue(v));
     }
     return parts.join(u';');
 }

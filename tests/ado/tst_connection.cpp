@@ -82,6 +82,27 @@ private slots:
         QCOMPARE(ConnectionString::Parse(text).Value(key), value);
     }
 
+    // What is passed on to an ODBC driver keeps every value: a quoted value that starts
+    // with a brace or a quote, or has blanks at its ends, is not re-read as something else.
+    void passedOnStringKeepsEveryValue_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        // The fuzzer's reproducer: an unclosed quote before a brace, NULs and a stray byte.
+        QTest::newRow("fuzzer: unclosed quote before a brace")
+            << QByteArray("ProvO\0\0\0\xb4Microosf;DtWP='{a}}o\0st", 32);
+        QTest::newRow("quoted brace") << QByteArray("Driver={X};PWD='{abc'");
+        QTest::newRow("quoted quote") << QByteArray("Driver={X};PWD=\"'abc\"");
+        QTest::newRow("quoted blanks") << QByteArray("Driver={X};PWD=' pw '");
+        QTest::newRow("brace group") << QByteArray("Driver={SQLite3; odd};Database=/tmp/a.db");
+    }
+    void passedOnStringKeepsEveryValue()
+    {
+        QFETCH(QByteArray, text);
+        const ConnectionString parsed = ConnectionString::Parse(QString::fromUtf8(text));
+        const ConnectionString again = ConnectionString::Parse(parsed.Without({}));
+        QCOMPARE(again.Pairs(), parsed.Pairs());
+    }
+
     void unknownProvidersAreNotFound_data()
     {
         QTest::addColumn<QString>("text");
