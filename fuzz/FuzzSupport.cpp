@@ -13,14 +13,12 @@
 #include <QtEndian>
 
 #include <cstdio>
-#include <memory>
 #include <unistd.h>
 
 namespace fuzzsupport {
 
 namespace {
 
-std::unique_ptr<QCoreApplication> g_app;
 
 // What a reader child process says when the input killed it rather than being refused.
 bool ChildDied(const QString& description)
@@ -44,7 +42,9 @@ void KeepContained(const QByteArray& input, const QString& description)
 
 void Initialize(int* argc, char*** argv)
 {
-    g_app = std::make_unique<QCoreApplication>(*argc, *argv);
+    // Never destroyed: at exit Qt's own globals go first, and a late destructor would crash.
+    static QCoreApplication* app = new QCoreApplication(*argc, *argv);
+    (void)app;
 }
 
 QByteArray Bytes(const uint8_t* data, size_t size)
