@@ -66,7 +66,9 @@ private:
         auto* form = qobject_cast<frmLstImages*>(m_fx.Command(QStringLiteral("mnu_AffImages"), QStringLiteral("frmLstImages")));
         if (form) {
             (void)QTest::qWaitForWindowExposed(form);
-            QTest::qWaitFor([form] { return !form->Recordset()->IsFetching(); });
+            // A fetch that never ends fails the caller's check on the window.
+            if (!QTest::qWaitFor([form] { return !form->Recordset()->IsFetching(); }))
+                return nullptr;
         }
         return form;
     }

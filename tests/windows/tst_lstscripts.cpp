@@ -48,7 +48,9 @@ private:
         auto* form = qobject_cast<frmLstScripts*>(m_fx.Command(QStringLiteral("mnu_AffScripts"), QStringLiteral("frmLstScripts")));
         if (form) {
             (void)QTest::qWaitForWindowExposed(form);
-            QTest::qWaitFor([form] { return !form->Recordset()->IsFetching(); });
+            // A fetch that never ends fails the caller's check on the window.
+            if (!QTest::qWaitFor([form] { return !form->Recordset()->IsFetching(); }))
+                return nullptr;
         }
         return form;
     }
