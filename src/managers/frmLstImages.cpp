@@ -154,12 +154,8 @@ void frmLstImages::FormatColumns()
 
 void frmLstImages::ShowCurrentRecord()
 {
-    // The grid marks the record the picture shows, which a load or a sort puts first.
-    if (Grd->currentIndex().isValid() || !m_Rs || !m_Rs->IsOpen())
-        return;
-    const int position = m_Rs->AbsolutePosition();
-    if (position >= 1)
-        Grd->SetCurrentRecord(position);
+    // The grid marks the record the bound control shows, which a load or a sort puts first.
+    Grd->MarkSourceRecord();
 }
 
 QString frmLstImages::StatusText() const
@@ -200,15 +196,10 @@ bool frmLstImages::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
         return true;
     }
     if (key == Qt::Key_Escape) {
-        // An open cell or a new row being typed is abandoned first, as in the table window.
-        if (Grd->IsEditing())
-            return false;
-        if (Grd->HasPendingRow()) {
-            Grd->AbandonNewRow();
-            return true;
-        }
-        CloseWindow();
-        return true;
+        const DataGrid::EscapeOutcome outcome = Grd->Escape();
+        if (outcome == DataGrid::EscapeOutcome::CloseWindow)
+            CloseWindow();
+        return outcome != DataGrid::EscapeOutcome::LeftToEditor;
     }
     return false;
 }

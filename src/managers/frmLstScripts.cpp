@@ -125,11 +125,8 @@ void frmLstScripts::FormatColumns()
 
 void frmLstScripts::ShowCurrentRecord()
 {
-    if (Grd->currentIndex().isValid() || !m_Rs || !m_Rs->IsOpen())
-        return;
-    const int position = m_Rs->AbsolutePosition();
-    if (position >= 1)
-        Grd->SetCurrentRecord(position);
+    // The grid marks the record the bound control shows, which a load or a sort puts first.
+    Grd->MarkSourceRecord();
 }
 
 QString frmLstScripts::StatusText() const
@@ -210,14 +207,10 @@ bool frmLstScripts::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
         return true;
     }
     if (key == Qt::Key_Escape) {
-        if (Grd->IsEditing())
-            return false;
-        if (Grd->HasPendingRow()) {
-            Grd->AbandonNewRow();
-            return true;
-        }
-        CloseWindow();
-        return true;
+        const DataGrid::EscapeOutcome outcome = Grd->Escape();
+        if (outcome == DataGrid::EscapeOutcome::CloseWindow)
+            CloseWindow();
+        return outcome != DataGrid::EscapeOutcome::LeftToEditor;
     }
     return false;
 }

@@ -169,6 +169,27 @@ bool DataGrid::HasPendingRow() const
     return m_model->HasPendingRow();
 }
 
+void DataGrid::MarkSourceRecord()
+{
+    const ado::Recordset* rs = DataSource();
+    if (currentIndex().isValid() || !rs || !rs->IsOpen())
+        return;
+    const int position = rs->AbsolutePosition();
+    if (position >= 1)
+        SetCurrentRecord(position);
+}
+
+DataGrid::EscapeOutcome DataGrid::Escape()
+{
+    if (IsEditing())
+        return EscapeOutcome::LeftToEditor;
+    if (HasPendingRow()) {
+        AbandonNewRow();
+        return EscapeOutcome::RowAbandoned;
+    }
+    return EscapeOutcome::CloseWindow;
+}
+
 void DataGrid::AbandonNewRow()
 {
     m_model->AbandonNewRow();

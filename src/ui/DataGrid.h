@@ -47,6 +47,9 @@ public:
 
     // Makes the record at 1-based position the grid's current row, without scrolling.
     void SetCurrentRecord(int position);
+    // With no current row yet, marks the record the data source is on (after a load or a
+    // sort, the first), so that what is bound to the current row shows it.
+    void MarkSourceRecord();
 
     using QTableView::edit;
     bool IsEditing() const { return state() == EditingState; }
@@ -55,6 +58,11 @@ public:
     bool CommitEdits();
     bool HasPendingRow() const;
     void AbandonNewRow();
+    // What Escape does in a data window: first it abandons what is being typed (the open
+    // cell, which the editor's own key closes, then the pending new row); only when there
+    // is nothing to abandon does the window close.
+    enum class EscapeOutcome { LeftToEditor, RowAbandoned, CloseWindow };
+    EscapeOutcome Escape();
 
     // A failure report of the grid is waiting to be shown or is on screen.
     bool IsReporting() const { return m_reports > 0; }

@@ -310,16 +310,10 @@ bool frmTblData::KeyDown(int key, Qt::KeyboardModifiers modifiers)
         return true;
     }
     if (key == Qt::Key_Escape) {
-        // Escape first abandons what is being typed: the open cell (the editor's own key),
-        // then the pending new row; only then does it close the window.
-        if (Grd->IsEditing())
-            return false;
-        if (Grd->HasPendingRow()) {
-            Grd->AbandonNewRow();
-            return true;
-        }
-        CloseWindow();
-        return true;
+        const DataGrid::EscapeOutcome outcome = Grd->Escape();
+        if (outcome == DataGrid::EscapeOutcome::CloseWindow)
+            CloseWindow();
+        return outcome != DataGrid::EscapeOutcome::LeftToEditor;
     }
     return false;
 }
