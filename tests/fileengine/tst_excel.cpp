@@ -593,7 +593,12 @@ private slots:
         QTest::newRow("truncated xlsx") << "truncated-xlsx" << "cut.xlsx" << true << "not a zip package";
         QTest::newRow("truncated xls") << "truncated-xls" << "cut.xls" << true << "cannot be read";
         QTest::newRow("xls zeroed in the middle") << "holed-xls" << "holed.xls" << true << "cannot be read";
+#if defined(__SANITIZE_ADDRESS__)
+        // The memory checker may catch FreeXL's bad read before it faults and end the child itself.
+        QTest::newRow("xls on which FreeXL crashes") << "crash-xls" << "crash.xls" << true << "it is damaged (the .xls reader ";
+#else
         QTest::newRow("xls on which FreeXL crashes") << "crash-xls" << "crash.xls" << true << "reader stopped on it";
+#endif
         QTest::newRow("damaged sheet XML") << "bad-xml" << "bad.xlsx" << false << "is not valid XML";
         QTest::newRow("missing shared string") << "bad-string" << "bad.xlsx" << false << "shared string 7";
         QTest::newRow("bad cell reference") << "bad-ref" << "bad.xlsx" << false << "bad cell reference 'ZZZZ1'";
