@@ -5,6 +5,7 @@
 #include "ado/Connection.h"
 #include "ado/Field.h"
 #include "ado/Recordset.h"
+#include "ado/fileengine/ChildProcessReader.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -13,6 +14,8 @@
 #include <QtEndian>
 
 #include <cstdio>
+#include <sanitizer/common_interface_defs.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fuzzsupport {
@@ -45,6 +48,14 @@ void Initialize(int* argc, char*** argv)
     // Never destroyed: at exit Qt's own globals go first, and a late destructor would crash.
     static QCoreApplication* app = new QCoreApplication(*argc, *argv);
     (void)app;
+    // A reader child is a forked copy of the fuzzer. A memory error there must end the child
+    // alone, which the program reports, not make libFuzzer save the input as a crash of the
+    // harness; and a child that spins on an input may not hold the run for two minutes.
+    ado::ChildProcessReader::SetChildHook([] {
+        __sanitizer_set_death_callback(nullptr);
+        rlimit cpu{2, 3};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+    });
 }
 
 QByteArray Bytes(const uint8_t* data, size_t size)
