@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ado/ColumnInfo.h"
+#include "ado/ColumnStore.h"
 
 #include <QList>
 #include <QVariant>
@@ -27,12 +28,12 @@ struct RecordStore {
     // Columns read behind the user's back to find a row again (key columns the source
     // does not select, or the row id); every row holds their values after the others.
     QVector<ColumnInfo> hidden;
-    std::vector<QVector<QVariant>> rows;
+    ColumnStore rows;
     std::vector<bool> deleted;
-    // When keepRaw, one entry per row: the values as the database gave them, or nothing
-    // when they are the row's own; the WHERE of an edit compares these.
+    // When keepRaw, one row per row: the values as the database gave them where they are
+    // not the row's own (the others absent); the WHERE of an edit compares these.
     bool keepRaw = false;
-    std::vector<QVector<QVariant>> raw;
+    ColumnStore raw;
     QList<Recordset*> views;
 
     // Where edits go.
@@ -44,6 +45,34 @@ struct RecordStore {
     QString readOnlyReason;
 
     int Width() const { return int(columns.size() + hidden.size()); }
+    // Makes the row stores once the columns are known.
+    void Begin()
+    {
+        rows = ColumnStore(Width());
+        raw = ColumnStore(keepRaw ? Width() : 0);
+    }
+    void Append(const QVector<QVariant>& row, const QVector<QVariant>& rawRow)
+    {
+        if (keepRaw)
+            raw.AppendDifferences(rawRow, row);
+        rows.AppendRow(row);
+        deleted.push_back(false);
+    }
+    // The row's values as the database gave them, or nothing when they are its own.
+    QVector<QVariant> RawOf(int row) const
+    {
+        if (!keepRaw || row >= raw.RowCount())
+            return {};
+        QVector<QVariant> values;
+        for (int c = 0; c < raw.Width(); ++c) {
+            if (raw.Column(c).IsAbsent(row))
+                continue;
+            if (values.isEmpty())
+                values = rows.Row(row);
+            values[c] = raw.Value(row, c);
+        }
+        return values;
+    }
     const ColumnInfo& Column(int index) const
     {
         return index < columns.size() ? columns[index] : hidden[index - columns.size()];

@@ -161,6 +161,7 @@ void Recordset::Load(bool asynchronous)
         const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
         m_store->keepRaw = m_store->location == RowLocation::AllColumns
             || (m_store->location != RowLocation::ReadOnly && criteria != RowWriter::CriteriaKey);
+        m_store->Begin();
         m_open = true;
         m_fetchSession = session;
         m_silent = true;
@@ -194,7 +195,7 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     QElapsedTimer timer;
     timer.start();
     RecordStore& store = *m_store;
-    const int first = int(store.rows.size());
+    const int first = store.rows.RowCount();
     int count = 0;
     QString error;
     bool more = true;
@@ -207,10 +208,7 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
                 more = false;
                 break;
             }
-            if (store.keepRaw)
-                store.raw.push_back(raw == row ? QVector<QVariant>() : raw);
-            store.rows.push_back(row);
-            store.deleted.push_back(false);
+            store.Append(row, raw);
             ++count;
             if (budgetMs > 0 && (count & 63) == 0 && timer.elapsed() >= budgetMs)
                 break;
@@ -226,7 +224,7 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     }
     if (first == 0 && count > 0 && store.location == RowLocation::RowId) {
         // A view has no row id of its own: SQLite reads it as Null.
-        const QVariant id = store.rows.front().value(store.rowIdColumn);
+        const QVariant id = store.rows.Value(0, store.rowIdColumn);
         if (!id.isValid() || id.isNull()) {
             store.location = RowLocation::ReadOnly;
             store.readOnlyReason = QStringLiteral("The source gives no row id to find its rows by.");
@@ -439,7 +437,7 @@ QVariant Recordset::CurrentValue(int column) const
         return {};
     if (m_editMode != adEditNone)
         return m_editValues.value(column);
-    return m_store->rows[size_t(RowAt(m_pos))].value(column);
+    return m_store->rows.Value(RowAt(m_pos), column);
 }
 
 QVariant Recordset::ValueAt(int position, int column) const
@@ -450,7 +448,7 @@ QVariant Recordset::ValueAt(int position, int column) const
         return {};
     if (m_editMode != adEditNone && position == m_pos)
         return m_editValues.value(column);
-    return m_store->rows[size_t(RowAt(position))].value(column);
+    return m_store->rows.Value(RowAt(position), column);
 }
 
 bool Recordset::IsNewAt(int position) const
@@ -468,7 +466,7 @@ void Recordset::BeginEdit()
     if (m_editMode != adEditNone)
         return;
     m_editMode = adEditInProgress;
-    m_editValues = m_store->rows[size_t(RowAt(m_pos))];
+    m_editValues = m_store->rows.Row(RowAt(m_pos));
     m_editChanged = QVector<bool>(m_store->Width(), false);
     m_chunkStarted = QVector<bool>(m_store->Width(), false);
 }
@@ -513,11 +511,8 @@ void Recordset::AddNew()
     RowWriter::CheckUpdatable(*m_store);
     LeaveRow();
     RecordStore& store = *m_store;
-    const int row = int(store.rows.size());
-    store.rows.emplace_back(QVector<QVariant>(store.Width()));
-    store.deleted.push_back(false);
-    if (store.keepRaw)
-        store.raw.emplace_back();
+    const int row = store.rows.RowCount();
+    store.Append({}, {});
     m_posBeforeAdd = m_pos;
     // Only this cursor sees the row until it is stored.
     StoreRowsAppended(row, 1);
@@ -541,7 +536,7 @@ void Recordset::Update()
     const int row = RowAt(m_pos);
     RecordStore& store = *m_store;
     if (m_editMode == adEditAdd) {
-        store.rows[size_t(row)] = writer.Insert(m_editValues, m_editChanged);
+        store.rows.SetRow(row, writer.Insert(m_editValues, m_editChanged));
         m_editMode = adEditNone;
         const QList<Recordset*> views = store.views;
         for (Recordset* view : views)
@@ -550,14 +545,15 @@ void Recordset::Update()
         emit rowChanged(m_pos);
         return;
     }
-    const QVector<QVariant> stored = writer.Update(store.rows[size_t(row)], RawOf(row), m_editValues, m_editChanged, criteria);
-    if (store.keepRaw && !store.raw[size_t(row)].isEmpty()) {
+    const QVector<QVariant> raw = store.RawOf(row);
+    const QVector<QVariant> stored = writer.Update(store.rows.Row(row), raw, m_editValues, m_editChanged, criteria);
+    if (!raw.isEmpty()) {
         // The changed columns now hold what was sent.
         for (int c = 0; c < m_editChanged.size(); ++c)
             if (m_editChanged[c])
-                store.raw[size_t(row)][c] = m_editValues[c];
+                store.raw.SetValue(row, c, m_editValues[c]);
     }
-    store.rows[size_t(row)] = stored;
+    store.rows.SetRow(row, stored);
     m_editMode = adEditNone;
     const QList<Recordset*> views = store.views;
     for (Recordset* view : views)
@@ -595,7 +591,7 @@ void Recordset::Delete()
     RowWriter writer(*session, *m_store);
     const int criteria = m_properties.value(UpdateCriteria, int(RowWriter::CriteriaUpdCols)).toInt();
     const int row = RowAt(m_pos);
-    writer.Delete(m_store->rows[size_t(row)], RawOf(row), criteria);
+    writer.Delete(m_store->rows.Row(row), m_store->RawOf(row), criteria);
     m_store->deleted[size_t(row)] = true;
     const QList<Recordset*> views = m_store->views;
     for (Recordset* view : views)
@@ -623,11 +619,6 @@ std::unique_ptr<Recordset> Recordset::Clone()
     clone->m_open = true;
     m_store->views.append(clone.get());
     return clone;
-}
-
-QVector<QVariant> Recordset::RawOf(int row) const
-{
-    return m_store->keepRaw && size_t(row) < m_store->raw.size() ? m_store->raw[size_t(row)] : QVector<QVariant>();
 }
 
 void Recordset::StoreRowsAppended(int firstRow, int count)

@@ -111,8 +111,6 @@ private:
     void LeaveRow(); // implicit Update when moving off an edited row
     void Detach();
     int RowAt(int position) const { return m_order[size_t(position)]; }
-    // The row's values as the database gave them, empty when they are its own.
-    QVector<QVariant> RawOf(int row) const;
 
     // Notifications from the shared store.
     void StoreRowsAppended(int firstRow, int count);

@@ -4,9 +4,14 @@
 #include "ado/AdoType.h"
 #include "ado/ColumnInfo.h"
 
+#include "ado/ColumnStore.h"
+
 #include <QDateTime>
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string_view>
 
 namespace ado {
 
@@ -17,34 +22,74 @@ namespace {
 struct SortValue {
     int rank = 0; // 0 null, 1 number, 2 date/time, 3 text, 4 bytes/other
     bool isInteger = false;
-    bool isDecimal = false; // text holds an exact decimal
+    bool isDecimal = false; // data holds an exact decimal
     qint64 integer = 0;
     double number = 0;
-    QString text;
-    QByteArray bytes;
+    // Text: UTF-8 whose ASCII letters are compared as lower case (any other letter is
+    // folded already); bytes: themselves; decimal: its digits.
+    const char* data = nullptr;
+    qsizetype size = 0;
+    quint64 prefix = 0; // text: its first 8 bytes as compared, big-endian
 };
 
-// -1, 0 or 1 for two exact decimal texts, digit by digit so that no digit is lost.
-int CompareDecimals(QStringView a, QStringView b)
+// Holds the bytes that sort values point to and that the rows do not.
+class SortHeap {
+public:
+    const char* Keep(QByteArray bytes)
+    {
+        m_kept.push_back(std::move(bytes));
+        return m_kept.back().constData();
+    }
+
+private:
+    std::deque<QByteArray> m_kept;
+};
+
+unsigned char Lower(char c)
 {
-    const bool negA = a.startsWith(u'-');
-    const bool negB = b.startsWith(u'-');
-    const auto split = [](QStringView s, QStringView& whole, QStringView& fraction) {
-        if (s.startsWith(u'-') || s.startsWith(u'+'))
-            s = s.mid(1);
-        const qsizetype point = s.indexOf(u'.');
-        whole = point < 0 ? s : s.left(point);
-        fraction = point < 0 ? QStringView() : s.mid(point + 1);
-        while (!whole.isEmpty() && whole.front() == u'0')
-            whole = whole.mid(1);
-        while (!fraction.isEmpty() && fraction.back() == u'0')
-            fraction.chop(1);
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? u + 32 : u;
+}
+
+void SetText(SortValue& s, const char* data, qsizetype size)
+{
+    s.rank = 3;
+    s.data = data;
+    s.size = size;
+    s.prefix = 0;
+    for (int i = 0; i < 8; ++i)
+        s.prefix = (s.prefix << 8) | (i < size ? Lower(data[i]) : 0);
+}
+
+bool IsAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// -1, 0 or 1 for two exact decimal texts, digit by digit so that no digit is lost.
+int CompareDecimals(std::string_view a, std::string_view b)
+{
+    const bool negA = !a.empty() && a.front() == '-';
+    const bool negB = !b.empty() && b.front() == '-';
+    const auto split = [](std::string_view s, std::string_view& whole, std::string_view& fraction) {
+        if (!s.empty() && (s.front() == '-' || s.front() == '+'))
+            s.remove_prefix(1);
+        const size_t point = s.find('.');
+        whole = point == std::string_view::npos ? s : s.substr(0, point);
+        fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+        while (!whole.empty() && whole.front() == '0')
+            whole.remove_prefix(1);
+        while (!fraction.empty() && fraction.back() == '0')
+            fraction.remove_suffix(1);
     };
-    QStringView wa, fa, wb, fb;
+    std::string_view wa, fa, wb, fb;
     split(a, wa, fa);
     split(b, wb, fb);
-    const bool zeroA = wa.isEmpty() && fa.isEmpty();
-    const bool zeroB = wb.isEmpty() && fb.isEmpty();
+    const bool zeroA = wa.empty() && fa.empty();
+    const bool zeroB = wb.empty() && fb.empty();
     const int signA = zeroA ? 0 : (negA ? -1 : 1);
     const int signB = zeroB ? 0 : (negB ? -1 : 1);
     if (signA != signB)
@@ -59,7 +104,7 @@ int CompareDecimals(QStringView a, QStringView b)
     return signA < 0 ? -c : c;
 }
 
-SortValue Reduce(const QVariant& v, int type)
+SortValue Reduce(const QVariant& v, int type, SortHeap& heap)
 {
     SortValue s;
     if (!v.isValid() || v.isNull())
@@ -69,7 +114,9 @@ SortValue Reduce(const QVariant& v, int type)
         if (!exact.isEmpty()) {
             s.rank = 1;
             s.isDecimal = true;
-            s.text = exact;
+            const QByteArray digits = exact.toLatin1();
+            s.size = digits.size();
+            s.data = heap.Keep(digits);
             s.number = exact.toDouble();
             return s;
         }
@@ -107,17 +154,92 @@ SortValue Reduce(const QVariant& v, int type)
         s.rank = 2;
         s.number = v.toTime().msecsSinceStartOfDay();
         break;
-    case QMetaType::QByteArray:
+    case QMetaType::QByteArray: {
         s.rank = 4;
-        s.bytes = v.toByteArray();
-        break;
-    default:
-        s.rank = 3;
-        // Folded once here, so that comparing is a plain compare.
-        s.text = v.toString().toCaseFolded();
+        const QByteArray bytes = v.toByteArray();
+        s.size = bytes.size();
+        s.data = heap.Keep(bytes);
         break;
     }
+    default: {
+        // Folded once here, so that comparing is a plain compare.
+        const QByteArray folded = v.toString().toCaseFolded().toUtf8();
+        SetText(s, heap.Keep(folded), folded.size());
+        break;
+    }
+    }
     return s;
+}
+
+// The same reduction read straight from a typed row of the store, without a QVariant.
+SortValue ReduceTyped(const StoredColumn& column, int row, int type, SortHeap& heap, QByteArray& scratch)
+{
+    SortValue s;
+    switch (column.GetKind()) {
+    case StoredColumn::Kind::Integer: {
+        const qint64 n = column.IntegerAt(row);
+        switch (column.MetaType()) {
+        case QMetaType::ULongLong:
+            s.rank = 1;
+            s.number = double(quint64(n));
+            break;
+        case QMetaType::QDate:
+            s.rank = 2;
+            s.number = double(n) * 86400000.0;
+            break;
+        case QMetaType::QTime: case QMetaType::QDateTime:
+            s.rank = 2;
+            s.number = double(n);
+            break;
+        default:
+            s.rank = 1;
+            s.isInteger = true;
+            s.integer = n;
+            s.number = double(n);
+            break;
+        }
+        return s;
+    }
+    case StoredColumn::Kind::Real:
+        s.rank = 1;
+        s.number = column.RealAt(row);
+        return s;
+    case StoredColumn::Kind::Text: {
+        if (type == AdoType::Numeric)
+            break; // exact decimals come as text
+        const QByteArrayView bytes = column.BytesAt(row, scratch);
+        if (!IsAscii(bytes))
+            break;
+        // ASCII is compared as it is stored, its letters lowered while comparing.
+        const char* data = bytes.data() == scratch.constData() ? heap.Keep(QByteArray(bytes.data(), bytes.size())) : bytes.data();
+        SetText(s, data, bytes.size());
+        return s;
+    }
+    case StoredColumn::Kind::Bytes: {
+        const QByteArrayView bytes = column.BytesAt(row, scratch);
+        s.rank = 4;
+        s.size = bytes.size();
+        s.data = bytes.data() == scratch.constData() ? heap.Keep(QByteArray(bytes.data(), bytes.size())) : bytes.data();
+        return s;
+    }
+    default:
+        break;
+    }
+    return Reduce(column.Value(row), type, heap);
+}
+
+int CompareText(const SortValue& a, const SortValue& b)
+{
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix ? -1 : 1;
+    const qsizetype n = qMin(a.size, b.size);
+    for (qsizetype i = 8; i < n; ++i) {
+        const unsigned char x = Lower(a.data[i]), y = Lower(b.data[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    // Equal prefixes: the first 8 bytes are equal as far as both go.
+    return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
 }
 
 int CompareReduced(const SortValue& a, const SortValue& b)
@@ -131,17 +253,17 @@ int CompareReduced(const SortValue& a, const SortValue& b)
         if (a.isInteger && b.isInteger)
             return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
         if (a.isDecimal && b.isDecimal)
-            return CompareDecimals(a.text, b.text);
+            return CompareDecimals(std::string_view(a.data, size_t(a.size)), std::string_view(b.data, size_t(b.size)));
         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case 2:
         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-    case 3: {
-        const int c = a.text.compare(b.text);
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    }
+    case 3:
+        return CompareText(a, b);
     default: {
-        const int c = a.bytes.compare(b.bytes);
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        const int c = std::memcmp(a.data, b.data, size_t(qMin(a.size, b.size)));
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
     }
     }
 }
@@ -188,20 +310,24 @@ QVector<RowComparator::Key> RowComparator::Parse(const QString& sort, const QVec
     return keys;
 }
 
-void RowComparator::Sort(std::vector<int>& order, const std::vector<QVector<QVariant>>& rows, const QVector<Key>& keys)
+void RowComparator::Sort(std::vector<int>& order, const ColumnStore& rows, const QVector<Key>& keys)
 {
     if (keys.isEmpty() || order.size() < 2)
         return;
     // One reduced value per row and key, indexed by row.
+    SortHeap heap;
+    QByteArray scratch;
     std::vector<std::vector<SortValue>> reduced(keys.size());
     for (int k = 0; k < keys.size(); ++k) {
-        reduced[k].resize(rows.size());
+        const StoredColumn& column = rows.Column(keys[k].column);
+        reduced[k].resize(size_t(rows.RowCount()));
         for (int row : order)
-            reduced[k][row] = Reduce(rows[row].value(keys[k].column), keys[k].type);
+            reduced[k][size_t(row)] = column.IsTyped(row) ? ReduceTyped(column, row, keys[k].type, heap, scratch)
+                                                          : Reduce(column.Value(row), keys[k].type, heap);
     }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         for (int k = 0; k < keys.size(); ++k) {
-            int c = CompareReduced(reduced[k][a], reduced[k][b]);
+            int c = CompareReduced(reduced[k][size_t(a)], reduced[k][size_t(b)]);
             if (keys[k].descending)
                 c = -c;
             if (c != 0)
@@ -213,8 +339,8 @@ void RowComparator::Sort(std::vector<int>& order, const std::vector<QVector<QVar
 
 int RowComparator::Compare(const QVariant& a, const QVariant& b)
 {
-    return CompareReduced(Reduce(a, 0), Reduce(b, 0));
+    SortHeap heap;
+    return CompareReduced(Reduce(a, 0, heap), Reduce(b, 0, heap));
 }
 
 } // namespace ado
-

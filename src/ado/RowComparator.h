@@ -8,6 +8,7 @@
 namespace ado {
 
 struct ColumnInfo;
+class ColumnStore;
 
 // The typed ordering that Sort uses: Nulls first, then numbers by value, dates by time,
 // text without regard to case, bytes by content. "Field ASC, Other DESC" is parsed here.
@@ -23,7 +24,7 @@ public:
     static QVector<Key> Parse(const QString& sort, const QVector<ColumnInfo>& columns);
 
     // Sorts order (row indexes) stably by the keys.
-    static void Sort(std::vector<int>& order, const std::vector<QVector<QVariant>>& rows, const QVector<Key>& keys);
+    static void Sort(std::vector<int>& order, const ColumnStore& rows, const QVector<Key>& keys);
 
     // -1, 0 or 1.
     static int Compare(const QVariant& a, const QVariant& b);
