@@ -89,6 +89,11 @@ bool StoredColumn::Fits(const QVariant& value) const
     }
     if (m_type == QMetaType::QString)
         return IsWellFormed(value.toString());
+    // An invalid date or time is no number of days or milliseconds.
+    if (m_type == QMetaType::QDate)
+        return value.toDate().isValid();
+    if (m_type == QMetaType::QTime)
+        return value.toTime().isValid();
     return true;
 }
 
