@@ -18,6 +18,8 @@ public:
     int RowCount() const { return m_rows; }
     // Missing values at the end of a short row are nulls.
     void AppendRow(const QVector<QVariant>& values);
+    // Counts a row whose values were appended to every column directly.
+    void CommitRow() { ++m_rows; }
     void SetRow(int row, const QVector<QVariant>& values);
     void SetValue(int row, int column, const QVariant& value) { m_columns[size_t(column)].Set(row, value); }
     QVariant Value(int row, int column) const { return m_columns[size_t(column)].Value(row); }

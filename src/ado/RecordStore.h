@@ -58,6 +58,14 @@ struct RecordStore {
         rows.AppendRow(row);
         deleted.push_back(false);
     }
+    // After a cursor appended a value to every column itself (and to every raw column).
+    void CommitRow()
+    {
+        rows.CommitRow();
+        if (keepRaw)
+            raw.CommitRow();
+        deleted.push_back(false);
+    }
     // The row's values as the database gave them, or nothing when they are its own.
     QVector<QVariant> RawOf(int row) const
     {

@@ -201,14 +201,11 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     bool more = true;
     m_fetchFailure.reset();
     try {
-        QVector<QVariant> row;
-        QVector<QVariant> raw;
         while (count < maxRows) {
-            if (!(store.keepRaw ? m_cursor->NextRaw(row, raw) : m_cursor->Next(row))) {
+            if (!m_cursor->AppendTo(store)) {
                 more = false;
                 break;
             }
-            store.Append(row, raw);
             ++count;
             if (budgetMs > 0 && (count & 63) == 0 && timer.elapsed() >= budgetMs)
                 break;

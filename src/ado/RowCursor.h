@@ -7,6 +7,8 @@
 
 namespace ado {
 
+struct RecordStore;
+
 // A running query that hands out its rows one at a time, values already normalized
 // to their column's ADO type.
 class RowCursor {
@@ -23,6 +25,14 @@ public:
         raw = row;
         return more;
     }
+    // Appends the next row to the store, with its raw values when the store keeps them,
+    // and returns true, or returns false after the last row; throws on failure. A cursor
+    // that has its values unboxed may fill the store's columns itself.
+    virtual bool AppendTo(RecordStore& store);
+
+private:
+    QVector<QVariant> m_row;
+    QVector<QVariant> m_raw;
 };
 
 } // namespace ado

@@ -177,6 +177,53 @@ void StoredColumn::Append(const QVariant& value)
     ++m_size;
 }
 
+void StoredColumn::AppendInteger(qint64 value)
+{
+    if (m_kind == Kind::Integer && m_type == QMetaType::LongLong) {
+        m_integers.push_back(value);
+        ++m_size;
+        return;
+    }
+    Append(QVariant(qlonglong(value)));
+}
+
+void StoredColumn::AppendReal(double value)
+{
+    if (m_kind == Kind::Real) {
+        m_reals.push_back(value);
+        ++m_size;
+        return;
+    }
+    Append(QVariant(value));
+}
+
+void StoredColumn::AppendUtf8(const char* data, qsizetype size)
+{
+    if (m_kind == Kind::Undecided)
+        Decide(QVariant(QString()));
+    // Bytes that are not UTF-8 are decoded when read, as they would have been here.
+    if (m_kind == Kind::Text) {
+        m_arena.Append(data, size);
+        m_ends.push_back(m_arena.Size());
+        ++m_size;
+        return;
+    }
+    Append(QVariant(QString::fromUtf8(data, size)));
+}
+
+void StoredColumn::AppendBytes(const char* data, qsizetype size)
+{
+    if (m_kind == Kind::Undecided)
+        Decide(QVariant(QByteArray()));
+    if (m_kind == Kind::Bytes) {
+        m_arena.Append(data, size);
+        m_ends.push_back(m_arena.Size());
+        ++m_size;
+        return;
+    }
+    Append(QVariant(QByteArray(data, size)));
+}
+
 void StoredColumn::AppendAbsent()
 {
     AppendPlaceholder();

@@ -19,6 +19,12 @@ public:
     enum class Kind { Undecided, Integer, Real, Text, Bytes, Variant };
 
     void Append(const QVariant& value);
+    // The same as Append of a qlonglong, a double, a QString from UTF-8 or a QByteArray,
+    // for a reader that has the value unboxed.
+    void AppendInteger(qint64 value);
+    void AppendReal(double value);
+    void AppendUtf8(const char* data, qsizetype size);
+    void AppendBytes(const char* data, qsizetype size);
     // A cell with no value of its own; it reads as an invalid QVariant.
     void AppendAbsent();
     void Set(int row, const QVariant& value);

@@ -3,6 +3,7 @@
 #include "ado/AdoError.h"
 #include "ado/AdoType.h"
 #include "ado/QtSqlBackend.h"
+#include "ado/RecordStore.h"
 #include "ado/SqlTokenizer.h"
 
 #include <sqlite3.h>
@@ -19,6 +20,24 @@ int TypeOfValue(int storage)
     case SQLITE_FLOAT: return AdoType::Double;
     case SQLITE_BLOB: return AdoType::LongVarBinary;
     default: return AdoType::VarWChar;
+    }
+}
+
+// The storage class whose values normalizing to the column's type leaves as they are.
+char PlainStorage(int type)
+{
+    switch (type) {
+    case AdoType::SmallInt: case AdoType::Integer: case AdoType::TinyInt: case AdoType::UnsignedTinyInt: case AdoType::BigInt:
+        return SQLITE_INTEGER;
+    case AdoType::Double: case AdoType::Currency:
+        return SQLITE_FLOAT;
+    case AdoType::Char: case AdoType::WChar: case AdoType::VarChar: case AdoType::LongVarChar: case AdoType::VarWChar:
+    case AdoType::LongVarWChar:
+        return SQLITE_TEXT;
+    case AdoType::Binary: case AdoType::VarBinary: case AdoType::LongVarBinary:
+        return SQLITE_BLOB;
+    default:
+        return 0;
     }
 }
 
@@ -63,6 +82,9 @@ SqliteCursor::SqliteCursor(sqlite3* db, const QString& sql) : m_db(db), m_sql(sq
             c.type = m_pending == SQLITE_ROW ? TypeOfValue(sqlite3_column_type(m_stmt, i)) : AdoType::VarWChar;
         }
     }
+    m_plain.resize(size_t(count));
+    for (int i = 0; i < count; ++i)
+        m_plain[size_t(i)] = Plain(PlainStorage(m_columns[i].type));
 }
 
 SqliteCursor::~SqliteCursor()
@@ -85,7 +107,7 @@ void SqliteCursor::Fail() const
     throw AdoError(QtSqlBackend::NumberForMessage(message), message, m_sql);
 }
 
-bool SqliteCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
+bool SqliteCursor::Step()
 {
     if (!m_stmt)
         return false;
@@ -97,32 +119,82 @@ bool SqliteCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
     }
     if (rc != SQLITE_ROW)
         Fail();
+    return true;
+}
+
+QVariant SqliteCursor::ValueOf(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return qint64(sqlite3_column_int64(m_stmt, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(m_stmt, column);
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                                 sqlite3_column_bytes(m_stmt, column));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, column)), sqlite3_column_bytes(m_stmt, column));
+    default:
+        return {};
+    }
+}
+
+bool SqliteCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
+{
+    if (!Step())
+        return false;
     const int n = int(m_columns.size());
     row.resize(n);
     if (raw)
         raw->resize(n);
     for (int i = 0; i < n; ++i) {
-        QVariant v;
-        switch (sqlite3_column_type(m_stmt, i)) {
-        case SQLITE_INTEGER:
-            v = qint64(sqlite3_column_int64(m_stmt, i));
-            break;
-        case SQLITE_FLOAT:
-            v = sqlite3_column_double(m_stmt, i);
-            break;
-        case SQLITE_TEXT:
-            v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
-            break;
-        case SQLITE_BLOB:
-            v = QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
-            break;
-        default:
-            break;
-        }
+        QVariant v = ValueOf(i);
         row[i] = AdoType::Normalize(v, m_columns[i].type);
         if (raw)
             (*raw)[i] = std::move(v);
     }
+    return true;
+}
+
+bool SqliteCursor::AppendTo(RecordStore& store)
+{
+    if (!Step())
+        return false;
+    const int n = int(m_columns.size());
+    for (int i = 0; i < n; ++i) {
+        StoredColumn& column = store.rows.Column(i);
+        const int storage = sqlite3_column_type(m_stmt, i);
+        // A value its column's type leaves as it is goes straight into the store, and is
+        // its own raw value.
+        bool plain = true;
+        if (storage == SQLITE_NULL)
+            column.Append(QVariant());
+        else if (storage != char(m_plain[size_t(i)]))
+            plain = false;
+        else if (storage == SQLITE_INTEGER)
+            column.AppendInteger(sqlite3_column_int64(m_stmt, i));
+        else if (storage == SQLITE_FLOAT)
+            column.AppendReal(sqlite3_column_double(m_stmt, i));
+        else if (storage == SQLITE_TEXT)
+            column.AppendUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+        else
+            column.AppendBytes(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+        if (plain) {
+            if (store.keepRaw)
+                store.raw.Column(i).AppendAbsent();
+            continue;
+        }
+        const QVariant v = ValueOf(i);
+        const QVariant normal = AdoType::Normalize(v, m_columns[i].type);
+        column.Append(normal);
+        if (!store.keepRaw)
+            continue;
+        if (normal == v && normal.metaType() == v.metaType())
+            store.raw.Column(i).AppendAbsent();
+        else
+            store.raw.Column(i).Append(v);
+    }
+    store.CommitRow();
     return true;
 }
 

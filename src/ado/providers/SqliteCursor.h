@@ -2,6 +2,8 @@
 
 #include "ado/RowCursor.h"
 
+#include <vector>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -21,9 +23,14 @@ public:
     const QVector<ColumnInfo>& Columns() const override { return m_columns; }
     bool Next(QVector<QVariant>& row) override { return Read(row, nullptr); }
     bool NextRaw(QVector<QVariant>& row, QVector<QVariant>& raw) override { return Read(row, &raw); }
+    bool AppendTo(RecordStore& store) override;
 
 private:
+    // Which stored values of a column its type leaves as SQLite gives them.
+    enum class Plain : char { None, Integer, Real, Text, Bytes };
     bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
+    bool Step();
+    QVariant ValueOf(int column) const;
     [[noreturn]] void Fail() const;
     void Finish();
 
@@ -31,6 +38,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
     QVector<ColumnInfo> m_columns;
+    std::vector<Plain> m_plain;
     int m_pending; // result of the step not yet handed out
 };
 
