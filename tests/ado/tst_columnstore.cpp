@@ -3,6 +3,8 @@
 #include "ado/ColumnStore.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
+#include "ado/RowCursor.h"
+#include "ado/Backend.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -214,6 +216,59 @@ private slots:
         QCOMPARE(rs.ValueAt(2, 2), QVariant(QStringLiteral("zz")));
         rs.SetSort(QStringLiteral("t"));
         QCOMPARE(ids(), QList<int>({7, 8, 1, 6, 5, 3, 2, 4}));
+    }
+
+    // What the SQLite cursor puts straight into the store equals what its row-by-row reading
+    // gives, for values its column types leave alone and for those they change.
+    void sqliteStraightReadingMatchesTheRows()
+    {
+        QTemporaryDir dir;
+        Connection cnx;
+        cnx.Open(NewDatabase(dir, QStringLiteral("s.sqlite")));
+        cnx.Execute(QStringLiteral("CREATE TABLE s (n INTEGER, r REAL, t VARCHAR(10), b BOOLEAN, d DATE, x BLOB, c CURRENCY)"));
+        cnx.Execute(QStringLiteral(
+            "INSERT INTO s VALUES (1, 1.5, 'a', 1, '2024-01-05', X'00', 2), (NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
+            "(2.0, 3, 7, 2, ' 2024-01-05', 'text', 'x'), ('n', 'r', X'41', 'yes', '2024-02-30', 5, 1.25), "
+            "(-5, -0.0, '', 0, '2024-13-01', X'', -1), (9223372036854775807, 1e308, 'é', -1, '1999-12-31 10:00', 2.5, 0), "
+            "(3, 4.5, 'z', 'no', '2024-1-05', NULL, 3)"));
+        std::unique_ptr<ado::RowCursor> cursor = cnx.SharedSession()->Query(QStringLiteral("SELECT * FROM s"));
+        QList<QVector<QVariant>> expected;
+        for (QVector<QVariant> row; cursor->Next(row);)
+            expected << row;
+        cursor.reset();
+        Recordset rs;
+        rs.SetCursorLocation(Recordset::adUseClient);
+        rs.Open(QStringLiteral("SELECT * FROM s"), &cnx, Recordset::adOpenStatic, Recordset::adLockOptimistic);
+        QCOMPARE(rs.RecordCount(), int(expected.size()));
+        QString why;
+        for (int r = 0; r < expected.size(); ++r)
+            for (int c = 0; c < expected[r].size(); ++c)
+                QVERIFY2(Same(expected[r][c], rs.ValueAt(r, c), &why), qPrintable(QStringLiteral("row %1 column %2: %3").arg(r).arg(c).arg(why)));
+    }
+
+    // A table without a key is found again by every original value: a date and a boolean the
+    // store holds as a QDate and a bool must be matched by what SQLite really holds.
+    void editWithoutAKeyMatchesTheStoredValues()
+    {
+        QTemporaryDir dir;
+        Connection cnx;
+        cnx.Open(NewDatabase(dir, QStringLiteral("k.sqlite")));
+        cnx.Execute(QStringLiteral("CREATE TABLE k (d DATE, b BOOLEAN, t TEXT)"));
+        cnx.Execute(QStringLiteral("INSERT INTO k VALUES ('2024-01-05', 2, 'x'), ('2024-01-05', 1, 'x')"));
+        Recordset rs;
+        rs.SetCursorLocation(Recordset::adUseClient);
+        rs.Open(QStringLiteral("SELECT * FROM k"), &cnx, Recordset::adOpenStatic, Recordset::adLockOptimistic);
+        QCOMPARE(rs.ValueAt(0, 0), QVariant(QDate(2024, 1, 5)));
+        QCOMPARE(rs.ValueAt(0, 1), QVariant(true));
+        rs.Fields(QStringLiteral("t")).SetValue(QStringLiteral("changed"));
+        rs.Update();
+        Connection other;
+        other.Open(QStringLiteral("Provider=SQLite;Data Source=") + dir.filePath(QStringLiteral("k.sqlite")));
+        Recordset check;
+        check.Open(QStringLiteral("SELECT b || '/' || t || '/' || typeof(d) FROM k ORDER BY b"), &other);
+        QCOMPARE(check.Fields(0).Value().toString(), QStringLiteral("1/x/text"));
+        check.MoveNext();
+        QCOMPARE(check.Fields(0).Value().toString(), QStringLiteral("2/changed/text"));
     }
 
     // Texts long enough to straddle the arena's blocks sort by their whole content.

@@ -6,6 +6,7 @@
 #include "ado/RecordStore.h"
 #include "ado/SqlTokenizer.h"
 
+#include <QDate>
 #include <sqlite3.h>
 
 namespace ado {
@@ -39,6 +40,24 @@ char PlainStorage(int type)
     default:
         return 0;
     }
+}
+
+// A "yyyy-MM-dd" text as SQLite stores a DATE, or an invalid date for anything else.
+QDate IsoDate(const unsigned char* text, int size)
+{
+    if (size != 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return {};
+            parts[p] = parts[p] * 10 + (text[i] - '0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
 }
 
 } // namespace
@@ -183,6 +202,25 @@ bool SqliteCursor::AppendTo(RecordStore& store)
             if (store.keepRaw)
                 store.raw.Column(i).AppendAbsent();
             continue;
+        }
+        // The two changes normalizing makes most often, without a text or a variant between.
+        const int type = m_columns[i].type;
+        if (storage == SQLITE_INTEGER && type == AdoType::Boolean) {
+            const qint64 n = sqlite3_column_int64(m_stmt, i);
+            column.Append(QVariant(n != 0));
+            if (store.keepRaw)
+                store.raw.Column(i).AppendInteger(n);
+            continue;
+        }
+        if (storage == SQLITE_TEXT && (type == AdoType::DBDate || type == AdoType::Date)) {
+            const auto* text = sqlite3_column_text(m_stmt, i);
+            const int size = sqlite3_column_bytes(m_stmt, i);
+            if (const QDate date = IsoDate(text, size); date.isValid()) {
+                column.Append(QVariant(date));
+                if (store.keepRaw)
+                    store.raw.Column(i).AppendUtf8(reinterpret_cast<const char*>(text), size);
+                continue;
+            }
         }
         const QVariant v = ValueOf(i);
         const QVariant normal = AdoType::Normalize(v, m_columns[i].type);
