@@ -103,7 +103,7 @@ void StoredColumn::AppendPlaceholder()
     case Kind::Undecided: break;
     case Kind::Integer: m_integers.push_back(0); break;
     case Kind::Real: m_reals.push_back(0); break;
-    case Kind::Text: case Kind::Bytes: m_ends.push_back(m_arena.Size()); break;
+    case Kind::Text: case Kind::Bytes: m_ends.push_back(qint64(m_arena.Size())); break;
     case Kind::Variant: m_variants.push_back(QVariant()); break;
     }
 }
@@ -136,13 +136,13 @@ void StoredColumn::AppendTyped(const QVariant& value)
     case Kind::Text: {
         const QByteArray utf8 = value.toString().toUtf8();
         m_arena.Append(utf8.constData(), utf8.size());
-        m_ends.push_back(m_arena.Size());
+        m_ends.push_back(qint64(m_arena.Size()));
         break;
     }
     case Kind::Bytes: {
         const QByteArray bytes = value.toByteArray();
         m_arena.Append(bytes.constData(), bytes.size());
-        m_ends.push_back(m_arena.Size());
+        m_ends.push_back(qint64(m_arena.Size()));
         break;
     }
     case Kind::Variant:
@@ -204,7 +204,7 @@ void StoredColumn::AppendUtf8(const char* data, qsizetype size)
     // Bytes that are not UTF-8 are decoded when read, as they would have been here.
     if (m_kind == Kind::Text) {
         m_arena.Append(data, size);
-        m_ends.push_back(m_arena.Size());
+        m_ends.push_back(qint64(m_arena.Size()));
         ++m_size;
         return;
     }
@@ -217,7 +217,7 @@ void StoredColumn::AppendBytes(const char* data, qsizetype size)
         Decide(QVariant(QByteArray()));
     if (m_kind == Kind::Bytes) {
         m_arena.Append(data, size);
-        m_ends.push_back(m_arena.Size());
+        m_ends.push_back(qint64(m_arena.Size()));
         ++m_size;
         return;
     }
@@ -245,8 +245,8 @@ bool StoredColumn::IsTyped(int row) const
 
 QByteArrayView StoredColumn::BytesAt(int row, QByteArray& scratch) const
 {
-    const quint64 end = m_ends[size_t(row)];
-    const quint64 start = row == 0 ? 0 : m_ends[size_t(row) - 1];
+    const quint64 end = quint64(m_ends[size_t(row)]);
+    const quint64 start = row == 0 ? 0 : quint64(m_ends[size_t(row) - 1]);
     return m_arena.Slice(start, qsizetype(end - start), scratch);
 }
 

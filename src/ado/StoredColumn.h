@@ -2,6 +2,7 @@
 
 #include "ado/ByteArena.h"
 #include "ado/ChunkedArray.h"
+#include "ado/PackedIntegers.h"
 
 #include <QHash>
 #include <QVariant>
@@ -64,9 +65,9 @@ private:
     int m_size = 0;
     std::vector<quint64> m_nulls;
     std::vector<quint64> m_absent;
-    ChunkedArray<qint64> m_integers;
+    PackedIntegers m_integers;
     ChunkedArray<double> m_reals;
-    ChunkedArray<quint64> m_ends; // end offset in m_arena of each row's text or bytes
+    PackedIntegers m_ends; // end offset in m_arena of each row's text or bytes
     ByteArena m_arena;
     ChunkedArray<QVariant> m_variants;
     QHash<int, QVariant> m_aside;
