@@ -20,7 +20,7 @@ namespace {
 const QString UpdateCriteria = QStringLiteral("Update Criteria");
 const QString UpdateResync = QStringLiteral("Update Resync");
 constexpr int InitialFetchSize = 50;
-constexpr int FetchSliceMs = 25;
+constexpr int FetchSliceMs = 16;
 
 AdoError NoCurrentRecord()
 {

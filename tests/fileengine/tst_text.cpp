@@ -245,6 +245,9 @@ private slots:
         QTest::newRow("leading zero stays text") << "08123|12345" << 202 << QVariant(QStringLiteral("08123"));
         QTest::newRow("dates") << "2024-02-29|1999/12/31" << 133 << QVariant(QDate(2024, 2, 29));
         QTest::newRow("date times") << "2024-02-29|1999-12-31 23:59:58.500" << 135 << QVariant(QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
+        QTest::newRow("dates of every width") << "0001-01-01|9999-12-31|0099-03-04" << 133 << QVariant(QDate(1, 1, 1));
+        QTest::newRow("date times, small fields") << "0099-03-04 05:06:07|2024-01-01 00:00:00" << 135
+                                                  << QVariant(QDateTime(QDate(99, 3, 4), QTime(5, 6, 7)));
         QTest::newRow("impossible date") << "2023-02-29|2024-01-01" << 202 << QVariant(QStringLiteral("2023-02-29"));
         QTest::newRow("booleans") << "True|false|TRUE" << 11 << QVariant(true);
         QTest::newRow("mixed") << "1|abc" << 202 << QVariant(QStringLiteral("1"));

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QStringEncoder>
 #include <QTime>
 
 #include <sqlite3.h>
@@ -144,6 +145,57 @@ int Eof(sqlite3_vtab_cursor* base)
     return static_cast<FileVtabCursor*>(base)->eof ? 1 : 0;
 }
 
+// Writes value in width digits, zero-padded.
+char* Digits(char* out, int value, int width)
+{
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+    return out + width;
+}
+
+// "yyyy-MM-dd", "HH:mm:ss" or both, as QDate::toString would write them, without parsing a
+// format for every value. Years outside 1..9999 go the slow way.
+bool ResultDateTime(sqlite3_context* ctx, const QDate& date, const QTime& time)
+{
+    char text[20];
+    char* end = text;
+    if (date.isValid()) {
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        if (year < 1 || year > 9999)
+            return false;
+        end = Digits(end, year, 4);
+        *end++ = '-';
+        end = Digits(end, month, 2);
+        *end++ = '-';
+        end = Digits(end, day, 2);
+    }
+    if (time.isValid()) {
+        if (end != text)
+            *end++ = ' ';
+        end = Digits(end, time.hour(), 2);
+        *end++ = ':';
+        end = Digits(end, time.minute(), 2);
+        *end++ = ':';
+        end = Digits(end, time.second(), 2);
+    }
+    sqlite3_result_text(ctx, text, int(end - text), SQLITE_TRANSIENT);
+    return true;
+}
+
+// Encoded once, straight into memory that SQLite takes over.
+void ResultText(sqlite3_context* ctx, const QString& text)
+{
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    char* buffer = static_cast<char*>(sqlite3_malloc64(sqlite3_uint64(utf8.requiredSpace(text.size())) + 1));
+    if (!buffer) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    const char* end = utf8.appendToBuffer(buffer, text);
+    sqlite3_result_text64(ctx, buffer, sqlite3_uint64(end - buffer), sqlite3_free, SQLITE_UTF8);
+}
+
 void ResultValue(sqlite3_context* ctx, const QVariant& v)
 {
     if (!v.isValid() || v.isNull()) {
@@ -166,19 +218,25 @@ void ResultValue(sqlite3_context* ctx, const QVariant& v)
         break;
     }
     case QMetaType::QDate:
-        sqlite3_result_text(ctx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
+        if (!ResultDateTime(ctx, v.toDate(), QTime()))
+            sqlite3_result_text(ctx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
         break;
-    case QMetaType::QDateTime:
-        sqlite3_result_text(ctx, v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        break;
-    case QMetaType::QTime:
-        sqlite3_result_text(ctx, v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        break;
-    default: {
-        const QByteArray text = v.toString().toUtf8();
-        sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        if (!dt.isValid() || !ResultDateTime(ctx, dt.date(), dt.time()))
+            sqlite3_result_text(ctx, dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
         break;
     }
+    case QMetaType::QTime:
+        if (!v.toTime().isValid() || !ResultDateTime(ctx, QDate(), v.toTime()))
+            sqlite3_result_text(ctx, v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
+        break;
+    case QMetaType::QString:
+        ResultText(ctx, *static_cast<const QString*>(v.constData()));
+        break;
+    default:
+        ResultText(ctx, v.toString());
+        break;
     }
 }
 
