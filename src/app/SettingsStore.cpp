@@ -1,11 +1,14 @@
 #include "app/SettingsStore.h"
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/FileIo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #include <limits>
 
@@ -59,6 +62,77 @@ void PrepareOwnerOnlyFile(const QString& fileName)
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerFile) && !QFileInfo::exists(fileName))
             throw ado::AdoError(FileAccessError, QStringLiteral("Cannot create the settings file %1").arg(fileName));
     }
+}
+
+[[noreturn]] void CannotWrite(const QString& fileName, const QString& why = QString())
+{
+    throw ado::AdoError(FileAccessError, why.isEmpty() ? QStringLiteral("Cannot write the settings file %1").arg(fileName)
+                                                       : QStringLiteral("Cannot write the settings file %1 (%2)").arg(fileName, why));
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// A private copy of the settings file next to it, holding `bytes`.
+std::unique_ptr<QTemporaryFile> CopyBeside(const QString& fileName, const QByteArray& bytes)
+{
+    auto copy = std::make_unique<QTemporaryFile>(fileName + QStringLiteral(".XXXXXX"));
+    if (!copy->open() || copy->write(bytes) != bytes.size() || !copy->flush())
+        CannotWrite(fileName, copy->errorString());
+    copy->close();
+    return copy;
+}
+
+// Whether the file at `path` reads back every key of `expected` with its value. It is read
+// from a copy of its own: QSettings would answer from what it believes it wrote.
+bool ReadsBack(const QString& fileName, const QString& path, const QSettings& expected)
+{
+    const std::unique_ptr<QTemporaryFile> fresh = CopyBeside(fileName, ReadBytes(path));
+    const QSettings check(fresh->fileName(), QSettings::IniFormat);
+    if (check.status() != QSettings::NoError)
+        return false;
+    const QStringList keys = expected.allKeys();
+    if (check.allKeys().size() != keys.size())
+        return false;
+    for (const QString& key : keys)
+        if (check.value(key).toString() != expected.value(key).toString())
+            return false;
+    return true;
+}
+
+// Sets one value and puts the file in place as a whole. QSettings is not trusted with the
+// file itself: when a write fails under it, it may put an empty file in place and report
+// success. It writes a copy; the copy must read back, then it is synced and renamed over
+// the file, so the file holds the settings before or after, never less.
+void SaveOneValue(const QString& fileName, const QString& group, const QString& key, const QVariant& value)
+{
+    const std::unique_ptr<QTemporaryFile> copy = CopyBeside(fileName, ReadBytes(fileName));
+    {
+        QSettings settings(copy->fileName(), QSettings::IniFormat);
+        settings.beginGroup(group);
+        settings.setValue(key, value);
+        settings.endGroup();
+        settings.sync();
+        if (settings.status() != QSettings::NoError || !ReadsBack(fileName, copy->fileName(), settings))
+            CannotWrite(fileName);
+    }
+    QFile::remove(copy->fileName() + QStringLiteral(".lock"));
+    try {
+        QFile synced(copy->fileName());
+        if (!synced.open(QIODevice::ReadWrite))
+            CannotWrite(fileName, synced.errorString());
+        ado::FileIo::Sync(&synced, fileName);
+        synced.close();
+        ado::FileIo::Rename(copy->fileName(), fileName, fileName);
+    } catch (const ado::AdoError& e) {
+        CannotWrite(fileName, e.Description());
+    }
+    copy->setAutoRemove(false);
 }
 
 void ProtectFile(const QString& fileName)
@@ -135,15 +209,20 @@ void SettingsStore::WriteValue(const QString& section, const QString& key, const
         throw ado::AdoError(InvalidArgument, QStringLiteral("Unsupported kind of setting: %1").arg(kind));
     }
 
-    PrepareOwnerOnlyFile(s.fileName());
+    const QString fileName = s.fileName();
+    PrepareOwnerOnlyFile(fileName);
+    const QDateTime before = QFileInfo(fileName).lastModified();
+    SaveOneValue(fileName, GroupOf(section), key, stored);
+    // QSettings reads the file again only when its size or time has changed; two writes in
+    // one millisecond could keep the size, so the time moves on by a millisecond at least.
     {
-        GroupScope scope(s, section);
-        s.setValue(key, stored);
+        QFile file(fileName);
+        const QDateTime now = QDateTime::currentDateTime();
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(before.isValid() && now <= before ? before.addMSecs(1) : now, QFileDevice::FileModificationTime);
     }
     s.sync();
-    if (s.status() != QSettings::NoError)
-        throw ado::AdoError(FileAccessError, QStringLiteral("Cannot write the settings file %1").arg(s.fileName()));
-    ProtectFile(s.fileName());
+    ProtectFile(fileName);
 }
 
 QList<QPair<QString, QString>> SettingsStore::ReadSection(const QString& section) const
