@@ -200,7 +200,10 @@ void CsvFieldFormatter::AppendDouble(QString& line, double d) const
         line.append(m_locale.toString(d, exponent ? 'g' : 'f', QLocale::FloatingPointShortest));
         return;
     }
-    // The shortest digits that read back as the same double, as QLocale writes them.
+    // The shortest digits that read back as the same double, as QLocale writes them; QLocale
+    // writes a negative zero without its sign.
+    if (d == 0)
+        d = 0;
     char digits[32];
     const auto end = std::to_chars(digits, digits + sizeof digits, d, std::chars_format::fixed).ptr;
     for (const char* p = digits; p != end; ++p) {
