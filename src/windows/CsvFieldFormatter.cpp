@@ -49,17 +49,28 @@ bool CsvFieldFormatter::CompileDateFormat()
         while (i + run < f.size() && f[i + run] == c)
             ++run;
         if (c == u'd' && run <= 2) {
-            m_dateParts.push_back({run == 1 ? DatePart::Kind::Day : DatePart::Kind::Day2, {}});
+            m_dateParts.push_back({run == 1 ? DatePart::Kind::Day : DatePart::Kind::Day2, {}, {}});
+        } else if (c == u'd' && run <= 4) {
+            // Each name written once by QLocale itself, from a week that starts on a Monday.
+            QStringList names;
+            for (int day = 0; day < 7; ++day)
+                names << m_locale.toString(QDate(2024, 1, 1).addDays(day), f.mid(i, run));
+            m_dateParts.push_back({DatePart::Kind::DayName, {}, names});
         } else if (c == u'M' && run <= 2) {
-            m_dateParts.push_back({run == 1 ? DatePart::Kind::Month : DatePart::Kind::Month2, {}});
+            m_dateParts.push_back({run == 1 ? DatePart::Kind::Month : DatePart::Kind::Month2, {}, {}});
+        } else if (c == u'M' && run <= 4) {
+            QStringList names;
+            for (int month = 1; month <= 12; ++month)
+                names << m_locale.toString(QDate(2001, month, 1), f.mid(i, run));
+            m_dateParts.push_back({DatePart::Kind::MonthName, {}, names});
         } else if (c == u'y' && run == 4) {
-            m_dateParts.push_back({DatePart::Kind::Year4, {}});
+            m_dateParts.push_back({DatePart::Kind::Year4, {}, {}});
         } else if (c.isLetter() || c == u'\'') {
-            // Names of days or months, other fields and quoted text are QLocale's to write.
+            // Other fields and quoted text are QLocale's to write.
             return false;
         } else {
             if (m_dateParts.empty() || m_dateParts.back().kind != DatePart::Kind::Literal)
-                m_dateParts.push_back({DatePart::Kind::Literal, {}});
+                m_dateParts.push_back({DatePart::Kind::Literal, {}, {}});
             m_dateParts.back().literal += f.mid(i, run);
         }
         i += run;
@@ -238,6 +249,9 @@ void CsvFieldFormatter::AppendDate(QString& line, QDate date) const
         case DatePart::Kind::Day2:
             AppendTwoDigits(line, day);
             break;
+        case DatePart::Kind::DayName:
+            line.append(part.names[date.dayOfWeek() - 1]);
+            break;
         case DatePart::Kind::Month:
             if (month >= 10)
                 line.append(QChar(u'0' + month / 10));
@@ -245,6 +259,9 @@ void CsvFieldFormatter::AppendDate(QString& line, QDate date) const
             break;
         case DatePart::Kind::Month2:
             AppendTwoDigits(line, month);
+            break;
+        case DatePart::Kind::MonthName:
+            line.append(part.names[month - 1]);
             break;
         case DatePart::Kind::Year4:
             AppendTwoDigits(line, year / 100);

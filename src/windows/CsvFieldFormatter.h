@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <QVariant>
 #include <vector>
@@ -19,10 +20,12 @@ public:
     void Append(QString& line, const QVariant& value) const;
 
 private:
-    // One piece of the short date format: a literal, or a day, month or year field.
+    // One piece of the short date format: a literal, or a day, month or year field; names of
+    // days (Monday first) or months as QLocale writes them.
     struct DatePart {
-        enum class Kind { Literal, Day, Day2, Month, Month2, Year4 } kind;
+        enum class Kind { Literal, Day, Day2, DayName, Month, Month2, MonthName, Year4 } kind;
         QString literal;
+        QStringList names;
     };
 
     void AppendQuoted(QString& line, const QString& text) const;
@@ -43,6 +46,6 @@ private:
     QString m_decimalPoint;
     QString m_negativeSign;
     QString m_dateFormat;
-    // Empty when the date format needs QLocale (names of months or days, quotes, ...).
+    // Empty when the date format needs QLocale (quotes, eras, two-digit years, ...).
     std::vector<DatePart> m_dateParts;
 };

@@ -247,8 +247,13 @@ bool frmTblData::ExportCsv()
     if (!Grd->CommitEdits())
         return false;
     bool strip = true;
-    RunModal([&] { strip = CsvExporter::AskStripCrLf(this); });
-    if (m_closeDeferred)
+    bool closing = false;
+    RunModal([&] {
+        strip = CsvExporter::AskStripCrLf(this);
+        closing = m_closeDeferred;
+    });
+    // Closed while the question was up: nothing to write.
+    if (closing)
         return false;
 
     std::unique_ptr<CsvExportJob> job;
@@ -298,6 +303,9 @@ bool frmTblData::ExportCsv()
     progress.start();
     // The window goes on painting, scrolling and answering while the worker writes.
     loop.exec();
+    // Deleted meanwhile, the window has cancelled the export; the job removes the file.
+    if (!self)
+        return false;
     // The loop also ends when the application quits.
     if (!job->IsCancelled() && job->RowsWritten() < job->RowCount())
         job->Cancel();

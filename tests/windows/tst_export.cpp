@@ -361,7 +361,7 @@ void TestExport::encodingFollowsTheLocale()
 void TestExport::formattersWriteWhatTheGridShows_data()
 {
     QTest::addColumn<QLocale>("locale");
-    for (const char* name : {"en_US", "fr_FR", "de_CH", "sv_SE", "ar_EG", "fa_IR", "zh_CN", "ko_KR", "hu_HU", "bg_BG", "en_GB", "ja_JP"})
+    for (const char* name : {"C", "en_US", "fr_FR", "de_CH", "sv_SE", "ar_EG", "fa_IR", "zh_CN", "ko_KR", "hu_HU", "bg_BG", "en_GB", "ja_JP"})
         QTest::newRow(name) << QLocale(QString::fromLatin1(name));
 }
 
@@ -391,6 +391,8 @@ void TestExport::formattersWriteWhatTheGridShows()
     for (const QDate& d : {QDate(2024, 3, 9), QDate(1999, 12, 31), QDate(1000, 1, 1), QDate(999, 5, 6), QDate(5, 1, 2),
                            QDate(-44, 3, 15), QDate(9999, 12, 31), QDate(10000, 1, 1), QDate()})
         values.append({QVariant(d), ado::AdoType::DBDate});
+    for (int k = 0; k < 40; ++k) // every month and every day of the week
+        values.append({QVariant(QDate(2023, 12, 25).addDays(k * 10)), ado::AdoType::Date});
     for (const QDateTime& dt : {QDateTime(QDate(2024, 3, 9), QTime(0, 0)), QDateTime(QDate(2024, 11, 30), QTime(13, 5, 9)),
                                 QDateTime(QDate(24, 1, 2), QTime(1, 2, 3)), QDateTime()})
         values.append({QVariant(dt), ado::AdoType::DBTimeStamp});
