@@ -102,16 +102,17 @@ private:
         QVERIFY(progress);
         QVERIFY(!progress->isVisible());
         bool ran = false;
+        bool gaveUp = false;
         QElapsedTimer watchdog;
         watchdog.start();
         QTimer poll;
         poll.setInterval(5);
         connect(&poll, &QTimer::timeout, this, [&] {
-            if (ran)
+            if (ran || gaveUp)
                 return;
-            // Never left waiting: a worker that does not reach the hold ends the test.
+            // Never left waiting: a progress bar that does not reach the hold ends the test.
             if (watchdog.elapsed() > 60000) {
-                ran = true;
+                gaveUp = true;
                 CsvExportJob::HoldAfterRowsForTesting(0);
                 return;
             }
@@ -126,12 +127,10 @@ private:
         QVERIFY2(ran, "the export never showed its progress at the hold");
         m_answered = answerer.answered();
         m_texts = answerer.texts();
-        m_titles = answerer.titles();
     }
 
     int m_answered = 0;
     QStringList m_texts;
-    QStringList m_titles;
 
 private slots:
     void init()
@@ -510,14 +509,7 @@ void TestExport::everyTypeWritesTheSameBytes()
         auto rs = open(QStringLiteral("SELECT * FROM [M]"));
         CsvExporter::Write(*rs, CsvExporter::DefaultPath(), strip);
     }
-    const QByteArray written = read(CsvExporter::DefaultPath());
-    const QByteArray wanted = expected.toUtf8();
-    if (written != wanted) {
-        const QList<QByteArray> got = written.split('\n'), want = wanted.split('\n');
-        for (qsizetype i = 0; i < std::max(got.size(), want.size()); ++i)
-            QCOMPARE(got.value(i), want.value(i));
-    }
-    QCOMPARE(written, wanted);
+    QCOMPARE(read(CsvExporter::DefaultPath()), expected.toUtf8());
 }
 
 void TestExport::cancelKeepsThePreviousFile_data()
