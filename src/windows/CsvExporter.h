@@ -26,7 +26,8 @@ public:
     // The question; true for Yes.
     static bool AskStripCrLf(QWidget* parent);
 
-    // Writes through a clone, so the recordset's current record does not move.
+    // Writes through a clone, so the recordset's current record does not move; here, on the
+    // calling thread (CsvExportJob writes on a worker).
     static void Write(ado::Recordset& rs, const QString& path, bool stripCrLf);
 
     // The character set of the user's locale (LC_CTYPE), as the C library names it.
@@ -35,6 +36,6 @@ public:
     // the C locale's ASCII and for a set this Qt cannot encode.
     static QByteArray EncodingName(const QByteArray& codeset);
 
-    // One field of a body line.
+    // One field of a body line (a formatter made for the one value; see CsvFieldFormatter).
     static QString EncodeField(const QVariant& value, int adoType, bool stripCrLf, const QLocale& locale = QLocale());
 };

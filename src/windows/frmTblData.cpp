@@ -14,21 +14,27 @@
 #include "ui/FailureReport.h"
 #include "ui/FormsRegistry.h"
 #include "ui/Twips.h"
+#include "windows/CsvExportJob.h"
 #include "windows/CsvExporter.h"
 #include "windows/adoLib.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 using ui::Twips::FromPixels;
 using ui::Twips::ToPixels;
@@ -42,6 +48,7 @@ constexpr double ToolbarHeight = 420;
 constexpr double TxtDesignTop = 420;
 constexpr double TxtDesignHeight = 1200;
 constexpr double SplitterHeight = 75;
+constexpr int ProgressIntervalMs = 100;
 
 QSettings PlatformSettings()
 {
@@ -77,14 +84,26 @@ frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
     sbPanel1 = new QLabel(sb);
     sbPanel1->setObjectName(QStringLiteral("sbPanel1"));
     sb->addWidget(sbPanel1, 1);
+    // Shown while an export writes the rows.
+    pgbExport = new QProgressBar(sb);
+    pgbExport->setObjectName(QStringLiteral("pgbExport"));
+    pgbExport->setMaximumWidth(ToPixels(2400));
+    pgbExport->hide();
+    sb->addPermanentWidget(pgbExport);
+    cmdCancelExport = new QToolButton(sb);
+    cmdCancelExport->setObjectName(QStringLiteral("cmdCancelExport"));
+    cmdCancelExport->setText(QStringLiteral("Annuler"));
+    cmdCancelExport->setToolTip(QStringLiteral("Annuler l'export"));
+    cmdCancelExport->hide();
+    sb->addPermanentWidget(cmdCancelExport);
 
     Tb = new QToolBar(this);
     Tb->setObjectName(QStringLiteral("Tb"));
-    QAction* execute = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Requery), QStringLiteral("Exécuter"));
-    execute->setObjectName(QStringLiteral("Execute"));
-    QAction* exportAction = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Export), QStringLiteral("Exporter"));
-    exportAction->setObjectName(QStringLiteral("Export"));
-    exportAction->setToolTip(QStringLiteral("Exporter le resultat"));
+    m_executeAction = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Requery), QStringLiteral("Exécuter"));
+    m_executeAction->setObjectName(QStringLiteral("Execute"));
+    m_exportAction = Tb->addAction(ui::AppIcons::Get(ui::AppIcons::Id::Export), QStringLiteral("Exporter"));
+    m_exportAction->setObjectName(QStringLiteral("Export"));
+    m_exportAction->setToolTip(QStringLiteral("Exporter le resultat"));
     connect(Tb, &QToolBar::actionTriggered, this, [this](QAction* a) { OnToolbarButton(a->objectName()); });
     Tb->raise();
     // The splitter's floor (300 twips) lies within the toolbar's height (420): kept above
@@ -107,6 +126,9 @@ frmTblData::frmTblData(QWidget* parent) : QWidget(parent)
 
 frmTblData::~frmTblData()
 {
+    // Deleted from under its export's wait, the window lets the export end at once.
+    if (m_export)
+        m_export->Cancel();
     ui::FormsRegistry::Unregister(this);
     Grd->SetDataSource(nullptr);
 }
@@ -126,6 +148,11 @@ void frmTblData::Init(const QString& TblName, qint32 MaxCount, bool Assync)
 
 void frmTblData::RefreshData()
 {
+    // The rows an export is writing stay as they are; they are read again once it ends.
+    if (m_export) {
+        m_refreshDeferred = true;
+        return;
+    }
     LoadData();
 }
 
@@ -210,11 +237,96 @@ void frmTblData::FormatColumns()
     }
 }
 
-void frmTblData::ExportCsv()
+bool frmTblData::ExportCsv()
 {
     if (!m_Rs)
         throw ado::AdoError(ado::err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
-    CsvExporter::ExportCsv(this, *m_Rs);
+    if (m_export)
+        return false;
+    // A row being typed is written first: the rows must not change under the export.
+    if (!Grd->CommitEdits())
+        return false;
+    bool strip = true;
+    bool closing = false;
+    RunModal([&] {
+        strip = CsvExporter::AskStripCrLf(this);
+        closing = m_closeDeferred;
+    });
+    // Closed while the question was up: nothing to write.
+    if (closing)
+        return false;
+
+    std::unique_ptr<CsvExportJob> job;
+    {
+        ui::BusyCursor busy;
+        job = std::make_unique<CsvExportJob>(*m_Rs, CsvExporter::DefaultPath(), strip);
+    }
+    // Counted as a modal run: a close asked for meanwhile cancels, then waits for the end.
+    ++m_modals;
+    m_export = job.get();
+    HoldOffChanges(true);
+    const QPointer<frmTblData> self(this);
+    const auto done = qScopeGuard([this, self] {
+        if (!self)
+            return;
+        m_export = nullptr;
+        HoldOffChanges(false);
+        --m_modals;
+        if (m_refreshDeferred) {
+            m_refreshDeferred = false;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    try {
+                        LoadData();
+                    } catch (...) {
+                        ReportOperatorFailure(std::current_exception());
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        CloseIfDeferred();
+    });
+
+    pgbExport->setRange(0, qMax(1, job->RowCount()));
+    pgbExport->setValue(0);
+    QTimer progress;
+    progress.setInterval(ProgressIntervalMs);
+    connect(&progress, &QTimer::timeout, pgbExport, [this, &job] { pgbExport->setValue(job->RowsWritten()); });
+    const QMetaObject::Connection cancel =
+        connect(cmdCancelExport, &QToolButton::clicked, job.get(), [&job] { job->Cancel(); });
+    const auto disconnectCancel = qScopeGuard([cancel] { QObject::disconnect(cancel); });
+
+    QEventLoop loop;
+    connect(job.get(), &CsvExportJob::finished, &loop, &QEventLoop::quit);
+    job->Start();
+    progress.start();
+    // The window goes on painting, scrolling and answering while the worker writes.
+    loop.exec();
+    // Deleted meanwhile, the window has cancelled the export; the job removes the file.
+    if (!self)
+        return false;
+    // The loop also ends when the application quits.
+    if (!job->IsCancelled() && job->RowsWritten() < job->RowCount())
+        job->Cancel();
+    return job->Finish();
+}
+
+void frmTblData::HoldOffChanges(bool hold)
+{
+    if (hold) {
+        m_gridAllowedUpdate = Grd->AllowUpdate();
+        m_gridAllowedAddNew = Grd->AllowAddNew();
+        m_gridAllowedDelete = Grd->AllowDelete();
+    }
+    Grd->SetAllowUpdate(!hold && m_gridAllowedUpdate);
+    Grd->SetAllowAddNew(!hold && m_gridAllowedAddNew);
+    Grd->SetAllowDelete(!hold && m_gridAllowedDelete);
+    m_executeAction->setEnabled(!hold);
+    m_exportAction->setEnabled(!hold);
+    pgbExport->setVisible(hold);
+    cmdCancelExport->setVisible(hold);
+    Layout();
 }
 
 void frmTblData::ReportOperatorFailure(std::exception_ptr failure)
@@ -253,10 +365,8 @@ void frmTblData::OnToolbarButton(const QString& key)
             ui::BusyCursor busy;
             LoadData();
         } else if (key == u"Export") {
-            {
-                ui::BusyCursor busy;
-                ExportCsv();
-            }
+            if (!ExportCsv())
+                return;
             QMessageBox box(QMessageBox::NoIcon, MDabrix::AppTitle, QStringLiteral("Export terminé avec succès"),
                             QMessageBox::Ok, this);
             RunModal([&box] { box.exec(); });
@@ -268,6 +378,9 @@ void frmTblData::OnToolbarButton(const QString& key)
 
 void frmTblData::OnHeaderClick(int column)
 {
+    // The rows keep their order while an export writes them.
+    if (m_export)
+        return;
     try {
         ui::BusyCursor busy;
         if (!m_Rs)
@@ -301,6 +414,8 @@ bool frmTblData::KeyDown(int key, Qt::KeyboardModifiers modifiers)
     if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return false;
     if (key == Qt::Key_F5) {
+        if (m_export)
+            return true;
         try {
             ui::BusyCursor busy;
             LoadData();
@@ -424,6 +539,9 @@ void frmTblData::closeEvent(QCloseEvent* event)
     // the box still runs.
     if (m_modals > 0 || Grd->IsReporting()) {
         m_closeDeferred = true;
+        // Closing during an export cancels it; the window closes once the worker has stopped.
+        if (m_export)
+            m_export->Cancel();
         event->ignore();
         return;
     }

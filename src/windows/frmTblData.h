@@ -5,8 +5,12 @@
 #include <functional>
 #include <memory>
 
+class CsvExportJob;
 class DataGrid;
+class QAction;
 class QLabel;
+class QProgressBar;
+class QToolButton;
 class QPlainTextEdit;
 class QStatusBar;
 class QToolBar;
@@ -30,6 +34,8 @@ public:
     static QString QueryText(const QString& tableName, qint32 maxCount);
 
     ado::Recordset* Recordset() const { return m_Rs.get(); }
+    // An export is writing the rows; what would change them waits or is refused meanwhile.
+    bool IsExporting() const { return m_export != nullptr; }
     QString StatusText() const;
     double SplitterPosition() const { return m_splitterTop; }
     int SortColumn() const { return m_sortColumn; }
@@ -47,7 +53,9 @@ protected:
 
 private:
     void LoadData();
-    void ExportCsv();
+    // True when the file was written; false when the export was cancelled or did not start.
+    bool ExportCsv();
+    void HoldOffChanges(bool hold);
     void FormatColumns();
     void Layout();
     void SetStatus(const QString& text);
@@ -72,6 +80,10 @@ private:
     DataGrid* Grd;
     QStatusBar* sb;
     QLabel* sbPanel1;
+    QAction* m_executeAction;
+    QAction* m_exportAction;
+    QProgressBar* pgbExport;
+    QToolButton* cmdCancelExport;
 
     std::unique_ptr<ado::Recordset> m_Rs;
     // The recordset the grid still shows when the last load could not open m_Rs.
@@ -84,4 +96,10 @@ private:
     bool m_unloaded = false;
     int m_modals = 0;
     bool m_closeDeferred = false;
+    CsvExportJob* m_export = nullptr;
+    bool m_refreshDeferred = false;
+    // The grid's permissions, put back when an export ends.
+    bool m_gridAllowedUpdate = false;
+    bool m_gridAllowedAddNew = false;
+    bool m_gridAllowedDelete = false;
 };
