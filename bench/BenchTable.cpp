@@ -8,13 +8,13 @@
 
 namespace bench {
 
-namespace {
-
 void Check(int rc, sqlite3* db, const char* what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
         qFatal("%s: %s", what, sqlite3_errmsg(db));
 }
+
+namespace {
 
 qint64 CountRows(sqlite3* db)
 {

@@ -3,6 +3,8 @@
 // in the same run (a bare sqlite3_step loop; the sqlite3 shell writing CSV).
 //
 // Usage: bench_tbldata [folder]   (the database is made once in the folder and reused)
+#include "BenchTable.h"
+
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
 #include "app/MDabrix.h"
@@ -50,95 +52,6 @@ double Seconds(qint64 ns)
     return double(ns) / 1e9;
 }
 
-// A field of /proc/self/status in kB.
-qint64 StatusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-void Check(int rc, sqlite3* db, const char* what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        qFatal("%s: %s", what, sqlite3_errmsg(db));
-}
-
-qint64 CountRows(sqlite3* db)
-{
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM t", -1, &stmt, nullptr) != SQLITE_OK)
-        return -1;
-    const qint64 n = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
-    sqlite3_finalize(stmt);
-    return n;
-}
-
-// Mixed-case words so that the case-insensitive sort has real work to do.
-QByteArray RandomWord(quint64& seed, int minLength, int maxLength)
-{
-    auto next = [&seed] {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        return quint32(seed >> 33);
-    };
-    const int length = minLength + int(next() % quint32(maxLength - minLength + 1));
-    QByteArray w(length, 'a');
-    for (int i = 0; i < length; ++i) {
-        const quint32 r = next();
-        w[i] = char(((r >> 8) & 3) == 0 ? 'A' + r % 26 : 'a' + r % 26);
-    }
-    return w;
-}
-
-void CreateTable(const QString& path)
-{
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(QFile::encodeName(path).constData(), &db), db, "open");
-    if (CountRows(db) == Rows) {
-        sqlite3_close(db);
-        std::printf("database: %s (reused)\n", qPrintable(path));
-        return;
-    }
-    std::printf("database: %s (creating %d rows)\n", qPrintable(path), Rows);
-    std::fflush(stdout);
-    Check(sqlite3_exec(db, "DROP TABLE IF EXISTS t; CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(40), "
-                           "city VARCHAR(30), qty INTEGER, price REAL, day DATE, active BOOLEAN, note TEXT)",
-                       nullptr, nullptr, nullptr),
-          db, "create");
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    sqlite3_stmt* insert = nullptr;
-    Check(sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?, ?, ?, ?, ?, ?, ?, ?)", -1, &insert, nullptr), db, "prepare");
-    static const char* const cities[] = {"Lyon", "Nantes", "Lille", "Brest", "Metz", "Nice", "Paris", "Rouen", "Dijon", "Tours"};
-    quint64 seed = 20240611;
-    for (int i = 1; i <= Rows; ++i) {
-        const QByteArray name = RandomWord(seed, 4, 10) + ' ' + RandomWord(seed, 3, 9);
-        const QByteArray day = QByteArray::number(2000 + i % 25) + '-' + QByteArray::number(1 + i % 12).rightJustified(2, '0')
-                               + '-' + QByteArray::number(1 + i % 28).rightJustified(2, '0');
-        const QByteArray note = "Note " + RandomWord(seed, 10, 40) + (i % 50 == 0 ? "; \"quoted\"" : "");
-        sqlite3_bind_int64(insert, 1, i);
-        sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, cities[i % 10], -1, SQLITE_STATIC);
-        sqlite3_bind_int64(insert, 4, (qint64(i) * 37) % 1000);
-        sqlite3_bind_double(insert, 5, double((qint64(i) * 7919) % 100000) / 100.0);
-        sqlite3_bind_text(insert, 6, day.constData(), int(day.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 7, i % 3 == 0 ? 1 : 0);
-        if (i % 7 == 0)
-            sqlite3_bind_null(insert, 8);
-        else
-            sqlite3_bind_text(insert, 8, note.constData(), int(note.size()), SQLITE_TRANSIENT);
-        Check(sqlite3_step(insert), db, "insert");
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    sqlite3_close(db);
-}
-
 struct StepTimes {
     double first = 0; // prepare and the first InitialRows rows
     double all = 0;
@@ -150,11 +63,11 @@ StepTimes StepLoop(const QString& path, const char* sql, int firstRows)
 {
     StepTimes out;
     sqlite3* db = nullptr;
-    Check(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr), db, "open");
+    bench::Check(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr), db, "open");
     QElapsedTimer t;
     t.start();
     sqlite3_stmt* stmt = nullptr;
-    Check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), db, "prepare");
+    bench::Check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), db, "prepare");
     const int columns = sqlite3_column_count(stmt);
     quint64 sink = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -291,7 +204,7 @@ int main(int argc, char** argv)
     if (!QDir().mkpath(folder))
         qFatal("cannot make %s", qPrintable(folder));
     const QString dbPath = QDir(folder).absoluteFilePath(QStringLiteral("bench_tbldata.sqlite"));
-    CreateTable(dbPath);
+    bench::CreateTable(dbPath, Rows);
     const double dbMb = double(QFileInfo(dbPath).size()) / (1 << 20);
     std::printf("file: %.1f MB, %d rows, 8 columns\n\n", dbMb, Rows);
 
@@ -307,8 +220,8 @@ int main(int argc, char** argv)
     MDabrix::Cnx = std::make_unique<ado::Connection>();
     MDabrix::Cnx->Open(QStringLiteral("Provider=SQLite;Data Source=") + dbPath);
 
-    const qint64 rssBefore = StatusKb("VmRSS");
-    const qint64 hwmBefore = StatusKb("VmHWM");
+    const qint64 rssBefore = bench::StatusKb("VmRSS");
+    const qint64 hwmBefore = bench::StatusKb("VmHWM");
 
     // The window, opened the way the table list opens it: Init, then show.
     QElapsedTimer clock;
@@ -364,8 +277,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(50, &loop, &QEventLoop::quit);
     loop.exec();
 
-    const qint64 rssAfterFetch = StatusKb("VmRSS");
-    const qint64 hwmAfterFetch = StatusKb("VmHWM");
+    const qint64 rssAfterFetch = bench::StatusKb("VmRSS");
+    const qint64 hwmAfterFetch = bench::StatusKb("VmHWM");
     if (statusAtComplete != QStringLiteral("1000000 objet(s)") || grid->Model()->RecordRows() != Rows)
         std::printf("WARNING: status \"%s\", %d rows in the grid\n", qPrintable(statusAtComplete), grid->Model()->RecordRows());
 
@@ -391,7 +304,7 @@ int main(int argc, char** argv)
     const qint64 sortPaintedNs = clock.nsecsElapsed();
     const bool sortedAsc = window->SortColumn() == NameColumn && window->SortAscending();
     const QString firstName = grid->Model()->index(0, NameColumn).data().toString();
-    const qint64 rssAfterSort = StatusKb("VmRSS");
+    const qint64 rssAfterSort = bench::StatusKb("VmRSS");
 
     // Export from the toolbar button, answering "Yes" to the question.
     const QString exportPath = CsvExporter::DefaultPath();
@@ -418,7 +331,7 @@ int main(int argc, char** argv)
     for (size_t i = 1; i < exportTicks.size(); ++i)
         exportGap = std::max(exportGap, exportTicks[i] - exportTicks[i - 1]);
     const qint64 exportSize = QFileInfo(exportPath).size();
-    const qint64 hwmAfterExport = StatusKb("VmHWM");
+    const qint64 hwmAfterExport = bench::StatusKb("VmHWM");
 
     // The export baseline: the sqlite3 shell writing the same rows as CSV.
     QTemporaryDir out;
