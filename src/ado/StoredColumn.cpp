@@ -187,6 +187,26 @@ void StoredColumn::AppendInteger(qint64 value)
     Append(QVariant(qlonglong(value)));
 }
 
+void StoredColumn::AppendBool(bool value)
+{
+    if (m_kind == Kind::Integer && m_type == QMetaType::Bool) {
+        m_integers.push_back(value);
+        ++m_size;
+        return;
+    }
+    Append(QVariant(value));
+}
+
+void StoredColumn::AppendDate(QDate value)
+{
+    if (m_kind == Kind::Integer && m_type == QMetaType::QDate && value.isValid()) {
+        m_integers.push_back(value.toJulianDay());
+        ++m_size;
+        return;
+    }
+    Append(QVariant(value));
+}
+
 void StoredColumn::AppendReal(double value)
 {
     if (m_kind == Kind::Real) {

@@ -4,6 +4,7 @@
 #include "ado/ChunkedArray.h"
 #include "ado/PackedIntegers.h"
 
+#include <QDate>
 #include <QHash>
 #include <QVariant>
 #include <vector>
@@ -23,6 +24,8 @@ public:
     // The same as Append of a qlonglong, a double, a QString from UTF-8 or a QByteArray,
     // for a reader that has the value unboxed.
     void AppendInteger(qint64 value);
+    void AppendBool(bool value);
+    void AppendDate(QDate value);
     void AppendReal(double value);
     void AppendUtf8(const char* data, qsizetype size);
     void AppendBytes(const char* data, qsizetype size);

@@ -207,7 +207,7 @@ bool SqliteCursor::AppendTo(RecordStore& store)
         const int type = m_columns[i].type;
         if (storage == SQLITE_INTEGER && type == AdoType::Boolean) {
             const qint64 n = sqlite3_column_int64(m_stmt, i);
-            column.Append(QVariant(n != 0));
+            column.AppendBool(n != 0);
             if (store.keepRaw)
                 store.raw.Column(i).AppendInteger(n);
             continue;
@@ -216,7 +216,7 @@ bool SqliteCursor::AppendTo(RecordStore& store)
             const auto* text = sqlite3_column_text(m_stmt, i);
             const int size = sqlite3_column_bytes(m_stmt, i);
             if (const QDate date = IsoDate(text, size); date.isValid()) {
-                column.Append(QVariant(date));
+                column.AppendDate(date);
                 if (store.keepRaw)
                     store.raw.Column(i).AppendUtf8(reinterpret_cast<const char*>(text), size);
                 continue;
