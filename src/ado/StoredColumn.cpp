@@ -217,31 +217,31 @@ void StoredColumn::AppendReal(double value)
     Append(QVariant(value));
 }
 
+bool StoredColumn::AppendToArena(Kind kind, const char* data, qsizetype size)
+{
+    if (m_kind != kind)
+        return false;
+    m_arena.Append(data, size);
+    m_ends.push_back(qint64(m_arena.Size()));
+    ++m_size;
+    return true;
+}
+
 void StoredColumn::AppendUtf8(const char* data, qsizetype size)
 {
     if (m_kind == Kind::Undecided)
         Decide(QVariant(QString()));
     // Bytes that are not UTF-8 are decoded when read, as they would have been here.
-    if (m_kind == Kind::Text) {
-        m_arena.Append(data, size);
-        m_ends.push_back(qint64(m_arena.Size()));
-        ++m_size;
-        return;
-    }
-    Append(QVariant(QString::fromUtf8(data, size)));
+    if (!AppendToArena(Kind::Text, data, size))
+        Append(QVariant(QString::fromUtf8(data, size)));
 }
 
 void StoredColumn::AppendBytes(const char* data, qsizetype size)
 {
     if (m_kind == Kind::Undecided)
         Decide(QVariant(QByteArray()));
-    if (m_kind == Kind::Bytes) {
-        m_arena.Append(data, size);
-        m_ends.push_back(qint64(m_arena.Size()));
-        ++m_size;
-        return;
-    }
-    Append(QVariant(QByteArray(data, size)));
+    if (!AppendToArena(Kind::Bytes, data, size))
+        Append(QVariant(QByteArray(data, size)));
 }
 
 void StoredColumn::AppendAbsent()

@@ -52,6 +52,8 @@ private:
     bool Fits(const QVariant& value) const;
     void AppendTyped(const QVariant& value);
     void AppendPlaceholder();
+    // Appends text or bytes when the column is of that kind.
+    bool AppendToArena(Kind kind, const char* data, qsizetype size);
     QVariant TypedValue(int row) const;
     static bool Bit(const std::vector<quint64>& bits, int row)
     {
