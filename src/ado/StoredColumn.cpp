@@ -53,10 +53,10 @@ void StoredColumn::Decide(const QVariant& value)
         break;
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
-        m_spec = dt.timeSpec();
-        m_offset = m_spec == Qt::OffsetFromUTC ? dt.offsetFromUtc() : 0;
+        m_timeBasis = dt.timeSpec();
+        m_offset = m_timeBasis == Qt::OffsetFromUTC ? dt.offsetFromUtc() : 0;
         // A time zone is more than a number: such columns keep their values whole.
-        m_kind = m_spec == Qt::TimeZone ? Kind::Variant : Kind::Integer;
+        m_kind = m_timeBasis == Qt::TimeZone ? Kind::Variant : Kind::Integer;
         break;
     }
     case QMetaType::Double:
@@ -85,7 +85,7 @@ bool StoredColumn::Fits(const QVariant& value) const
         return false;
     if (m_type == QMetaType::QDateTime) {
         const QDateTime dt = value.toDateTime();
-        return dt.isValid() && dt.timeSpec() == m_spec && (m_spec != Qt::OffsetFromUTC || dt.offsetFromUtc() == m_offset);
+        return dt.isValid() && dt.timeSpec() == m_timeBasis && (m_timeBasis != Qt::OffsetFromUTC || dt.offsetFromUtc() == m_offset);
     }
     if (m_type == QMetaType::QString)
         return IsWellFormed(value.toString());
@@ -287,7 +287,7 @@ QVariant StoredColumn::TypedValue(int row) const
         case QMetaType::QDateTime: {
             const qint64 day = FloorDiv(n, MsPerDay);
             const QTime time = QTime::fromMSecsSinceStartOfDay(int(n - day * MsPerDay));
-            return QVariant(QDateTime(QDate::fromJulianDay(day), time, m_spec, m_offset));
+            return QVariant(QDateTime(QDate::fromJulianDay(day), time, m_timeBasis, m_offset));
         }
         default: return QVariant(qlonglong(n));
         }

@@ -64,7 +64,7 @@ private:
 
     Kind m_kind = Kind::Undecided;
     int m_type = 0;     // QMetaType id of the typed values
-    Qt::TimeSpec m_spec = Qt::LocalTime; // of typed date-times
+    Qt::TimeSpec m_timeBasis = Qt::LocalTime; // of typed date-times
     int m_offset = 0;   // seconds from UTC of typed date-times, with Qt::OffsetFromUTC
     int m_nullType = -1; // QMetaType id of the nulls in the bitmap (0: invalid QVariant); -1 none yet
     int m_size = 0;

@@ -82,10 +82,10 @@ private slots:
         QTest::newRow("doubles") << QVariantList{0.1, -0.0, 1e308, std::nan(""), null, 5e-324};
         QTest::newRow("dates") << QVariantList{QDate(1, 1, 1), null, QDate(9999, 12, 31), QDate(-4713, 1, 2), QVariant(QDate())};
         QTest::newRow("times") << QVariantList{QTime(0, 0), QTime(23, 59, 59, 999), null, QVariant(QTime())};
-        QTest::newRow("date-times, one spec") << QVariantList{QDateTime(QDate(2024, 3, 31), QTime(2, 30)), null,
+        QTest::newRow("date-times, local time") << QVariantList{QDateTime(QDate(2024, 3, 31), QTime(2, 30)), null,
                                                                QDateTime(QDate(1899, 12, 30), QTime(0, 0)),
                                                                QDateTime(QDate(-20, 6, 1), QTime(12, 0, 0, 1))};
-        QTest::newRow("date-times, mixed specs")
+        QTest::newRow("date-times, mixed time bases")
             << QVariantList{QDateTime(QDate(2024, 1, 1), QTime(8, 0), Qt::UTC), QDateTime(QDate(2024, 1, 1), QTime(8, 0)),
                             QDateTime(QDate(2024, 1, 1), QTime(8, 0), Qt::OffsetFromUTC, 3600),
                             QDateTime(QDate(2024, 1, 1), QTime(8, 0), Qt::OffsetFromUTC, -7200),
