@@ -62,7 +62,10 @@ QString CommandText(Backend& session, const QString& source)
 
 Recordset::Recordset(QObject* parent) : QObject(parent)
 {
+    // Single shot, started again after each slice: a repeating zero timer keeps its place
+    // ahead of every other timer and lets them run only every other turn of the loop.
     m_fetchTimer.setInterval(0);
+    m_fetchTimer.setSingleShot(true);
     connect(&m_fetchTimer, &QTimer::timeout, this, &Recordset::OnFetchTimer);
 }
 
@@ -166,8 +169,11 @@ void Recordset::Load(bool asynchronous)
         m_fetchSession = session;
         m_silent = true;
         if (asynchronous) {
-            if (FetchSome(InitialFetchSize, 0))
+            if (FetchSome(InitialFetchSize, 0)) {
+                m_fetchSlices = 0;
+                m_sliceEnded.invalidate();
                 m_fetchTimer.start();
+            }
         } else {
             FetchSome(INT_MAX, 0);
             // Rows cut short by a read error must not pass for the whole result.
@@ -230,7 +236,7 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
     if (count > 0) {
         const QList<Recordset*> views = store.views;
         for (Recordset* view : views)
-            view->StoreRowsAppended(first, count);
+            view->StoreRowsAppended(first, count, more && budgetMs > 0);
     }
     if (!more)
         EndFetch(error);
@@ -239,7 +245,19 @@ bool Recordset::FetchSome(int maxRows, int budgetMs)
 
 void Recordset::OnFetchTimer()
 {
-    FetchSome(INT_MAX, FetchSliceMs);
+    // The loop is busy elsewhere (a window shown for the first time, a paint): a short
+    // slice keeps the wait of everything else short. The first slices come while the
+    // window that asked for the rows is still being shown.
+    int budget = FetchSliceMs;
+    if (m_fetchSlices < 2)
+        budget = (FetchSliceMs / 4) << m_fetchSlices;
+    else if (m_sliceEnded.isValid() && m_sliceEnded.elapsed() > FetchSliceMs / 2)
+        budget = FetchSliceMs / 4;
+    ++m_fetchSlices;
+    const bool more = FetchSome(INT_MAX, budget);
+    m_sliceEnded.start();
+    if (more && m_cursor)
+        m_fetchTimer.start();
 }
 
 void Recordset::EndFetch(const QString& error)
@@ -618,15 +636,17 @@ std::unique_ptr<Recordset> Recordset::Clone()
     return clone;
 }
 
-void Recordset::StoreRowsAppended(int firstRow, int count)
+void Recordset::StoreRowsAppended(int firstRow, int count, bool moreFollow)
 {
     const int first = int(m_order.size());
+    m_moreRowsFollow = moreFollow;
     if (!m_silent)
         emit rowsAboutToBeInserted(first, first + count - 1);
     for (int i = 0; i < count; ++i)
         m_order.push_back(firstRow + i);
     if (!m_silent)
         emit rowsInserted(first, first + count - 1);
+    m_moreRowsFollow = false;
 }
 
 void Recordset::StoreRowRemoved(int row)

@@ -4,6 +4,7 @@
 #include "ado/Field.h"
 #include "ado/RecordStore.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QTimer>
@@ -46,6 +47,9 @@ public:
     void Close();
     bool IsOpen() const { return m_open; }
     bool IsFetching() const { return m_cursor != nullptr; }
+    // True while rowsInserted announces rows of a background fetch that has more to come,
+    // so that a view may take them in later, a few chunks at a time.
+    bool MoreRowsFollow() const { return m_moreRowsFollow; }
     // Reads the rest of a background fetch now.
     void FinishFetch();
     QString Source() const { return m_source; }
@@ -113,7 +117,7 @@ private:
     int RowAt(int position) const { return m_order[size_t(position)]; }
 
     // Notifications from the shared store.
-    void StoreRowsAppended(int firstRow, int count);
+    void StoreRowsAppended(int firstRow, int count, bool moreFollow = false);
     void StoreRowRemoved(int row);
     void StoreRowChanged(int row);
 
@@ -126,6 +130,9 @@ private:
     bool m_async = false;
     std::optional<AdoError> m_fetchFailure; // why the last fetch stopped early
     bool m_silent = false;
+    bool m_moreRowsFollow = false;
+    int m_fetchSlices = 0;
+    QElapsedTimer m_sliceEnded;
     int m_posBeforeAdd = -1;
     int m_cursorType = adOpenUnspecified;
     int m_lockType = adLockUnspecified;

@@ -125,6 +125,8 @@ void DataGrid::SetLeftCol(int column)
 void DataGrid::SetCurrentRecord(int position)
 {
     const int column = qMax(0, currentIndex().column());
+    if (position > m_model->RecordRows())
+        m_model->ShowFetchedRows();
     const QModelIndex target = m_model->index(position - 1, column);
     if (!target.isValid())
         return;

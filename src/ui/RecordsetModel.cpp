@@ -59,7 +59,29 @@ bool SameValue(const QVariant& before, const QVariant& after)
 
 } // namespace
 
-RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+namespace {
+
+constexpr int ShowFetchedRowsMs = 100;
+
+} // namespace
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(ShowFetchedRowsMs);
+    connect(&m_showTimer, &QTimer::timeout, this, &RecordsetModel::ShowFetchedRows);
+}
+
+void RecordsetModel::ShowFetchedRows()
+{
+    m_showTimer.stop();
+    if (m_heldRows == 0)
+        return;
+    beginInsertRows(QModelIndex(), m_rsRows, m_rsRows + m_heldRows - 1);
+    m_rsRows += m_heldRows;
+    m_heldRows = 0;
+    endInsertRows();
+}
 
 void RecordsetModel::SetRecordset(ado::Recordset* recordset)
 {
@@ -92,6 +114,8 @@ void RecordsetModel::ReadShape()
 {
     const bool open = m_rs && m_rs->IsOpen();
     m_rsRows = open ? m_rs->RecordCount() : 0;
+    m_heldRows = 0;
+    m_showTimer.stop();
     m_columns = open ? m_rs->FieldCount() : 0;
     QVector<ColumnSettings> settings(m_columns);
     QStringList names;
@@ -187,17 +211,29 @@ void RecordsetModel::OnReset()
 
 void RecordsetModel::OnRowsAboutToBeInserted(int first, int last)
 {
+    m_holding = m_rs->MoreRowsFollow() && first == m_rsRows + m_heldRows;
+    if (m_holding)
+        return;
+    ShowFetchedRows();
     beginInsertRows(QModelIndex(), first, last);
 }
 
 void RecordsetModel::OnRowsInserted(int first, int last)
 {
+    if (m_holding) {
+        m_holding = false;
+        m_heldRows += last - first + 1;
+        if (!m_showTimer.isActive())
+            m_showTimer.start();
+        return;
+    }
     m_rsRows += last - first + 1;
     endInsertRows();
 }
 
 void RecordsetModel::OnRowsAboutToBeRemoved(int first, int last)
 {
+    ShowFetchedRows();
     beginRemoveRows(QModelIndex(), first, last);
 }
 
@@ -209,6 +245,8 @@ void RecordsetModel::OnRowsRemoved(int first, int last)
 
 void RecordsetModel::OnRowChanged(int position)
 {
+    if (position >= m_rsRows)
+        ShowFetchedRows();
     if (position >= 0 && position < m_rsRows && m_columns > 0)
         emit dataChanged(index(position, 0), index(position, m_columns - 1));
 }

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 #include <exception>
 #include <optional>
@@ -39,6 +40,8 @@ public:
 
     // Rows of the recordset itself, without the new-row line.
     int RecordRows() const { return m_rsRows; }
+    // Shows now the fetched rows held back since the last showing.
+    void ShowFetchedRows();
     bool IsNewRowLine(int row) const { return m_hasNewRowLine && row == m_rsRows; }
     int NewRowLine() const { return m_hasNewRowLine ? m_rsRows : -1; }
 
@@ -113,4 +116,9 @@ private:
     // One entry per column; empty where the user typed nothing.
     QVector<std::optional<QVariant>> m_pending;
     bool m_committing = false;
+    // Rows of a background fetch the recordset has and the view is not yet told of: each
+    // announcement lays out and repaints the whole grid, so chunks are shown together.
+    int m_heldRows = 0;
+    bool m_holding = false;
+    QTimer m_showTimer;
 };

@@ -95,6 +95,7 @@ private slots:
     }
 
     void followsTheRecordsetThroughItsLife();
+    void backgroundFetchShownInFewSteps();
     void displayAndEditRoles_data();
     void displayAndEditRoles();
     void valuesAsTheEyeReadsThem();
@@ -140,6 +141,48 @@ void TestRecordsetModel::followsTheRecordsetThroughItsLife()
     rs.reset();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 0);
+}
+
+// The grid takes the rows of a long fetch in a few steps, never shows a row the recordset
+// lacks, shows every held row as soon as one of them is touched, and has them all when the
+// fetch completes.
+void TestRecordsetModel::backgroundFetchShownInFewSteps()
+{
+    m_cnx->Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 301 UNION ALL SELECT i + 1 FROM n WHERE i < 200000) "
+                                  "INSERT INTO [Items] (id, name, price, qty) SELECT i, 'item ' || i, i + 0.5, i % 7 FROM n"));
+    RecordsetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto rs = open(QStringLiteral("SELECT * FROM [Items]"), ado::Recordset::adAsyncFetch);
+    model.SetRecordset(rs.get());
+
+    int slices = 0, shown = 0, fetchedCountAtEnd = -1, shownCountAtEnd = -1;
+    bool beyond = false;
+    connect(rs.get(), &ado::Recordset::rowsInserted, this, [&] {
+        ++slices;
+        beyond = beyond || model.RecordRows() > rs->RecordCount();
+    });
+    connect(&model, &QAbstractItemModel::rowsInserted, this, [&] { ++shown; });
+    connect(rs.get(), &ado::Recordset::FetchComplete, this, [&] {
+        fetchedCountAtEnd = rs->RecordCount();
+        shownCountAtEnd = model.RecordRows();
+    });
+
+    // Touching a row the grid does not show yet shows it and those before it.
+    QTRY_VERIFY(model.RecordRows() < rs->RecordCount());
+    const int held = rs->RecordCount();
+    rs->SetAbsolutePosition(held);
+    rs->Fields(1).SetValue(QStringLiteral("touched"));
+    QVERIFY(model.RecordRows() >= held);
+    QCOMPARE(model.index(held - 1, 1).data().toString(), QStringLiteral("touched"));
+    rs->CancelUpdate();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!rs->IsFetching(), 60000);
+    QCOMPARE(fetchedCountAtEnd, 200000);
+    QCOMPARE(shownCountAtEnd, 200000);
+    QCOMPARE(model.rowCount(), 200001);
+    QVERIFY(!beyond);
+    QVERIFY2(slices > 3, qPrintable(QString::number(slices)));
+    QVERIFY2(shown < slices, qPrintable(QStringLiteral("%1 showings for %2 slices").arg(shown).arg(slices)));
 }
 
 void TestRecordsetModel::displayAndEditRoles_data()
