@@ -240,12 +240,14 @@ private slots:
         QTemporaryDir dir;
         Connection cnx;
         cnx.Open(NewDatabase(dir, QStringLiteral("s.sqlite")));
-        cnx.Execute(QStringLiteral("CREATE TABLE s (n INTEGER, r REAL, t VARCHAR(10), b BOOLEAN, d DATE, x BLOB, c CURRENCY)"));
+        cnx.Execute(QStringLiteral("CREATE TABLE s (n INTEGER, r REAL, t VARCHAR(10), b BOOLEAN, d DATE, x BLOB, c CURRENCY, "
+                                   "m NUMERIC(20,2))"));
         cnx.Execute(QStringLiteral(
-            "INSERT INTO s VALUES (1, 1.5, 'a', 1, '2024-01-05', X'00', 2), (NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
-            "(2.0, 3, 7, 2, ' 2024-01-05', 'text', 'x'), ('n', 'r', X'41', 'yes', '2024-02-30', 5, 1.25), "
-            "(-5, -0.0, '', 0, '2024-13-01', X'', -1), (9223372036854775807, 1e308, 'é', -1, '1999-12-31 10:00', 2.5, 0), "
-            "(3, 4.5, 'z', 'no', '2024-1-05', NULL, 3)"));
+            "INSERT INTO s VALUES (1, 1.5, 'a', 1, '2024-01-05', X'00', 2, 12), (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
+            "(2.0, 3, 7, 2, ' 2024-01-05', 'text', 'x', 3.25), ('n', 'r', X'41', 'yes', '2024-02-30', 5, 1.25, '007.50'), "
+            "(-5, -0.0, '', 0, '2024-13-01', X'', -1, -9223372036854775808), "
+            "(9223372036854775807, 1e308, 'é', -1, '1999-12-31 10:00', 2.5, 0, 9223372036854775807), "
+            "(3, 4.5, 'z', 'no', '2024-1-05', NULL, 3, 0)"));
         std::unique_ptr<ado::RowCursor> cursor = cnx.SharedSession()->Query(QStringLiteral("SELECT * FROM s"));
         QList<QVector<QVariant>> expected;
         for (QVector<QVariant> row; cursor->Next(row);)

@@ -7,6 +7,7 @@
 #include "ado/SqlTokenizer.h"
 
 #include <QDate>
+#include <charconv>
 #include <sqlite3.h>
 
 namespace ado {
@@ -208,6 +209,16 @@ bool SqliteCursor::AppendTo(RecordStore& store)
         if (storage == SQLITE_INTEGER && type == AdoType::Boolean) {
             const qint64 n = sqlite3_column_int64(m_stmt, i);
             column.AppendBool(n != 0);
+            if (store.keepRaw)
+                store.raw.Column(i).AppendInteger(n);
+            continue;
+        }
+        if (storage == SQLITE_INTEGER && type == AdoType::Numeric) {
+            // A decimal column shows an integer as its exact digits.
+            const qint64 n = sqlite3_column_int64(m_stmt, i);
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+            column.AppendUtf8(digits, int(end - digits));
             if (store.keepRaw)
                 store.raw.Column(i).AppendInteger(n);
             continue;
