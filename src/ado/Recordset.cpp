@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <algorithm>
 #include <climits>
 
 namespace ado {
@@ -464,6 +465,29 @@ QVariant Recordset::ValueAt(int position, int column) const
     if (m_editMode != adEditNone && position == m_pos)
         return m_editValues.value(column);
     return m_store->rows.Value(RowAt(position), column);
+}
+
+void Recordset::ValuesAt(int firstPosition, int count, QVariant* out) const
+{
+    const int fields = FieldCount();
+    std::vector<std::pair<int, int>> rows;
+    rows.reserve(size_t(std::max(count, 0)));
+    for (int r = 0; r < count; ++r) {
+        const int position = firstPosition + r;
+        if (m_open && position >= 0 && position < int(m_order.size()))
+            rows.emplace_back(RowAt(position), r);
+        else
+            std::fill_n(out + size_t(r) * size_t(fields), fields, QVariant());
+    }
+    // Scattered rows taken in storage order make each column a forward scan.
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
+    for (int c = 0; c < fields; ++c)
+        for (const auto& [row, r] : rows)
+            out[size_t(r) * size_t(fields) + size_t(c)] = m_store->rows.Value(row, c);
+    if (m_editMode != adEditNone && m_pos >= firstPosition && m_pos < firstPosition + count)
+        for (int c = 0; c < fields; ++c)
+            out[size_t(m_pos - firstPosition) * size_t(fields) + size_t(c)] = m_editValues.value(c);
 }
 
 bool Recordset::IsNewAt(int position) const

@@ -12,8 +12,8 @@ constexpr qsizetype FlushSize = 1 << 20;
 } // namespace
 
 CsvExportFile::CsvExportFile(const QString& path)
-    : m_path(path), m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp")),
-      m_encoder(CsvExporter::EncodingName(CsvExporter::LocaleCodeset()).constData())
+    : m_path(path), m_encoding(CsvExporter::EncodingName(CsvExporter::LocaleCodeset())),
+      m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp")), m_encoder(m_encoding.constData())
 {
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir())
@@ -36,6 +36,22 @@ void CsvExportFile::Write(QStringView text)
         throw ado::AdoError(PathFileAccessError, QStringLiteral("Cannot encode the text in the locale's encoding"));
     if (m_buffer.size() >= FlushSize)
         Flush();
+}
+
+QByteArray CsvExportFile::Encode(QStringView text) const
+{
+    QStringEncoder encoder(m_encoding.constData());
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        throw ado::AdoError(PathFileAccessError, QStringLiteral("Cannot encode the text in the locale's encoding"));
+    return bytes;
+}
+
+void CsvExportFile::WriteEncoded(const QByteArray& bytes)
+{
+    Flush();
+    m_buffer = bytes;
+    Flush();
 }
 
 void CsvExportFile::Sync()

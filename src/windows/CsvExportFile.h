@@ -16,6 +16,10 @@ public:
 
     // Encodes text in the locale's encoding and writes it once enough has gathered.
     void Write(QStringView text);
+    // The text in the locale's encoding; any thread may call it.
+    QByteArray Encode(QStringView text) const;
+    // Writes what Encode gave, after whatever Write has gathered.
+    void WriteEncoded(const QByteArray& bytes);
     // Writes what is left and pushes it to the disk.
     void Sync();
     // Puts the synced file in place. rename() replaces whatever is at the path, a link
@@ -29,6 +33,7 @@ private:
     [[noreturn]] void Fail(const QString& why) const;
 
     QString m_path;
+    QByteArray m_encoding;
     QTemporaryFile m_temp;
     QStringEncoder m_encoder;
     QByteArray m_buffer;

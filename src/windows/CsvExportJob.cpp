@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
-// Text gathered before it is encoded and handed to the file.
-constexpr qsizetype ChunkChars = 1 << 17;
-constexpr int BlockRows = 512;
+constexpr int BlockRows = 16384;
+constexpr int BlocksAhead = 3;
 
 std::mutex g_holdMutex;
 std::condition_variable g_holdChanged;
@@ -69,6 +69,11 @@ void CsvExportJob::Cancel()
         m_cancel = true;
     }
     g_holdChanged.notify_all();
+    {
+        // Taken so that a worker between its test and its wait cannot miss the news.
+        const std::lock_guard lock(m_mutex);
+    }
+    m_changed.notify_all();
 }
 
 bool CsvExportJob::Finish()
@@ -86,41 +91,92 @@ bool CsvExportJob::Finish()
 
 void CsvExportJob::WriteRows()
 {
+    // Reading the rows and formatting them cost about the same: two workers where there
+    // are two cores.
+    std::thread second;
+    if (QThread::idealThreadCount() > 1 && m_rows > BlockRows)
+        second = std::thread([this] { Work(); });
+    Work();
+    if (second.joinable())
+        second.join();
+    if (Stopped())
+        return;
     try {
-        QString chunk;
-        chunk.reserve(ChunkChars + ChunkChars / 4);
-        const int fields = int(m_formatters.size());
-        // Rows in a sorted order lie anywhere in memory: reading a block of them column by
-        // column keeps each column's storage at hand and lets the reads overlap.
-        std::vector<QVariant> block(size_t(BlockRows) * size_t(fields));
-        for (int first = 0; first < m_rows; first += BlockRows) {
-            const int count = std::min(BlockRows, m_rows - first);
-            for (int i = 0; i < fields; ++i)
-                for (int r = 0; r < count; ++r)
-                    block[size_t(r) * size_t(fields) + size_t(i)] = m_clone->ValueAt(first + r, i);
-            for (int r = 0; r < count; ++r) {
-                const int row = first + r;
-                WaitIfHeld(row);
-                if (m_cancel.load(std::memory_order_relaxed))
-                    return;
-                for (int i = 0; i < fields; ++i) {
-                    if (i > 0)
-                        chunk.append(u';');
-                    m_formatters[size_t(i)].Append(chunk, block[size_t(r) * size_t(fields) + size_t(i)]);
-                }
-                chunk.append(QLatin1StringView("\r\n"));
-                if (chunk.size() >= ChunkChars) {
-                    m_file->Write(chunk);
-                    chunk.resize(0);
-                }
-                m_written.store(row + 1, std::memory_order_relaxed);
-            }
-        }
-        m_file->Write(chunk);
         m_file->Sync();
     } catch (...) {
         m_failure = std::current_exception();
     }
+}
+
+void CsvExportJob::Work()
+{
+    try {
+        for (;;) {
+            const int block = m_nextBlock.fetch_add(1);
+            if (qint64(block) * BlockRows >= m_rows)
+                return;
+            {
+                // No more than a few blocks wait for the file.
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return block < m_nextToWrite + BlocksAhead || Stopped(); });
+            }
+            if (Stopped())
+                return;
+            QByteArray bytes = BlockText(block);
+            if (Stopped())
+                return;
+            Deliver(block, std::move(bytes));
+        }
+    } catch (...) {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_failure)
+                m_failure = std::current_exception();
+            m_failed = true;
+        }
+        m_changed.notify_all();
+    }
+}
+
+QByteArray CsvExportJob::BlockText(int block)
+{
+    const int fields = int(m_formatters.size());
+    const int first = block * BlockRows;
+    const int count = std::min(BlockRows, m_rows - first);
+    // Rows in a sorted order lie anywhere in memory: a big block of them is read in
+    // storage order.
+    std::vector<QVariant> values(size_t(count) * size_t(fields));
+    m_clone->ValuesAt(first, count, values.data());
+    QString text;
+    text.reserve(qsizetype(count) * 16 * fields);
+    for (int r = 0; r < count; ++r) {
+        WaitIfHeld(block, first + r);
+        if (Stopped())
+            return {};
+        for (int i = 0; i < fields; ++i) {
+            if (i > 0)
+                text.append(u';');
+            m_formatters[size_t(i)].Append(text, values[size_t(r) * size_t(fields) + size_t(i)]);
+        }
+        text.append(QLatin1StringView("\r\n"));
+    }
+    return m_file->Encode(text);
+}
+
+void CsvExportJob::Deliver(int block, QByteArray bytes)
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.emplace(block, std::move(bytes));
+        // Whoever holds the next block in order writes it and any that follow it.
+        while (!m_done.empty() && m_done.begin()->first == m_nextToWrite && !Stopped()) {
+            m_file->WriteEncoded(m_done.begin()->second);
+            m_done.erase(m_done.begin());
+            ++m_nextToWrite;
+            m_written.store(std::min(m_rows, m_nextToWrite * BlockRows), std::memory_order_relaxed);
+        }
+    }
+    m_changed.notify_all();
 }
 
 void CsvExportJob::HoldAfterRowsForTesting(int rows)
@@ -132,10 +188,16 @@ void CsvExportJob::HoldAfterRowsForTesting(int rows)
     g_holdChanged.notify_all();
 }
 
-void CsvExportJob::WaitIfHeld(int row) const
+void CsvExportJob::WaitIfHeld(int block, int row)
 {
     if (row == 0 || g_holdAfter.load(std::memory_order_relaxed) != row)
         return;
+    {
+        // Every row before this one is in the file first, as a single worker would have it.
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_nextToWrite == block || Stopped(); });
+        m_written.store(row, std::memory_order_relaxed);
+    }
     std::unique_lock lock(g_holdMutex);
     g_holdChanged.wait(lock, [&] { return g_holdAfter != row || m_cancel; });
 }

@@ -2,10 +2,14 @@
 
 #include "windows/CsvFieldFormatter.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class CsvExportFile;
@@ -16,7 +20,8 @@ class Recordset;
 
 // One export of a recordset's rows to a file. The clone the rows are read through, the
 // file and the thread are made and destroyed on the thread that makes the job; only the
-// rows are written elsewhere, on a worker, which reads the clone and nothing else. The
+// rows are written elsewhere, on workers, which read the clone and nothing else. Each
+// worker turns blocks of rows into encoded text; the blocks reach the file in order. The
 // shared rows must not change until the job has finished.
 class CsvExportJob : public QObject {
     Q_OBJECT
@@ -50,7 +55,11 @@ signals:
 
 private:
     void WriteRows();
-    void WaitIfHeld(int row) const;
+    void Work();
+    QByteArray BlockText(int block);
+    void Deliver(int block, QByteArray bytes);
+    void WaitIfHeld(int block, int row);
+    bool Stopped() const { return m_cancel.load(std::memory_order_relaxed) || m_failed.load(std::memory_order_relaxed); }
 
     std::unique_ptr<CsvExportFile> m_file;
     std::unique_ptr<ado::Recordset> m_clone;
@@ -60,4 +69,11 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_written{0};
     std::exception_ptr m_failure;
+    std::atomic<bool> m_failed{false};
+    // Shared by the workers, under m_mutex but for the counter.
+    std::atomic<int> m_nextBlock{0};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nextToWrite = 0;
+    std::map<int, QByteArray> m_done;
 };

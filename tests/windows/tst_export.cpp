@@ -30,6 +30,7 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <numeric>
 #include <QStringEncoder>
 #include <QTimer>
 #include <QToolButton>
@@ -82,8 +83,15 @@ private:
 
     static QByteArray bigLines(int rows)
     {
+        std::vector<int> ids(static_cast<size_t>(rows), 0);
+        std::iota(ids.begin(), ids.end(), 1);
+        return bigLines(ids);
+    }
+
+    static QByteArray bigLines(const std::vector<int>& ids)
+    {
         QByteArray text = "id;name;n\r\n";
-        for (int i = 1; i <= rows; ++i) {
+        for (const int i : ids) {
             const QByteArray quarter[] = {"", ".25", ".5", ".75"};
             text += QByteArray::number(i) + ";\"name number " + QByteArray::number(i) + "\";" + QByteArray::number(i / 4)
                 + quarter[i % 4] + "\r\n";
@@ -160,6 +168,7 @@ private slots:
     void cancelKeepsThePreviousFile_data();
     void cancelKeepsThePreviousFile();
     void windowStaysUsableAndRowsStayPut();
+    void sortedRowsKeepTheGridOrder();
     void closingCancelsTheExport();
     void failureOnTheWorkerIsReported_data();
     void failureOnTheWorkerIsReported();
@@ -553,6 +562,33 @@ void TestExport::cancelKeepsThePreviousFile()
     QVERIFY(answerer.done());
     QCOMPARE(answerer.texts().value(1), QStringLiteral("Export terminé avec succès"));
     QCOMPARE(read(path), bigLines(rows));
+}
+
+// Rows sorted by a text column lie scattered in storage; the file, written by blocks on
+// several workers, has them in the grid's order, each once.
+void TestExport::sortedRowsKeepTheGridOrder()
+{
+    const int rows = 70001;
+    makeBig(rows);
+    QPointer<frmTblData> form = new frmTblData;
+    const auto close = qScopeGuard([&] { delete form.data(); });
+    form->Init(QStringLiteral("Big"), 0, false);
+    form->show();
+    auto* grid = form->findChild<DataGrid*>(QStringLiteral("Grd"));
+    emit grid->headerClicked(1);
+    QCOMPARE(form->SortColumn(), 1);
+    std::vector<int> ids(static_cast<size_t>(rows), 0);
+    std::iota(ids.begin(), ids.end(), 1);
+    std::sort(ids.begin(), ids.end(), [](int a, int b) { return QByteArray::number(a) < QByteArray::number(b); });
+
+    ModalAnswerer answerer({ModalAnswerer::Button(QStringLiteral("&Yes")), ModalAnswerer::Accept()});
+    form->findChild<QAction*>(QStringLiteral("Export"))->trigger();
+    QVERIFY(answerer.done());
+    QCOMPARE(answerer.texts().value(1), QStringLiteral("Export terminé avec succès"));
+    const QByteArray written = read(CsvExporter::DefaultPath());
+    const QByteArray expected = bigLines(ids);
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
 }
 
 // While the worker writes, the window paints, scrolls and runs its timers, and nothing that
