@@ -16,6 +16,7 @@ public:
     // The bytes at offset; scratch holds them when they straddle two blocks.
     QByteArrayView Slice(quint64 offset, qsizetype size, QByteArray& scratch) const;
     quint64 Size() const { return m_bytes.size(); }
+    const char* Address(quint64 offset) const { return &m_bytes[size_t(offset)]; }
     size_t MemoryBytes() const { return m_bytes.MemoryBytes(); }
 
 private:

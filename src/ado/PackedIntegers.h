@@ -24,6 +24,10 @@ public:
 
     qint64 operator[](size_t i) const { return m_wide.empty() ? qint64(m_narrow[i]) : m_wide[i]; }
     size_t size() const { return m_wide.empty() ? m_narrow.size() : m_wide.size(); }
+    const void* Address(size_t i) const
+    {
+        return m_wide.empty() ? static_cast<const void*>(&m_narrow[i]) : static_cast<const void*>(&m_wide[i]);
+    }
     size_t MemoryBytes() const { return m_narrow.MemoryBytes() + m_wide.MemoryBytes(); }
 
 private:

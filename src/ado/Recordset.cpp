@@ -482,9 +482,20 @@ void Recordset::ValuesAt(int firstPosition, int count, QVariant* out) const
     // Scattered rows taken in storage order make each column a forward scan.
     if (!std::is_sorted(rows.begin(), rows.end()))
         std::sort(rows.begin(), rows.end());
-    for (int c = 0; c < fields; ++c)
-        for (const auto& [row, r] : rows)
-            out[size_t(r) * size_t(fields) + size_t(c)] = m_store->rows.Value(row, c);
+    // Far apart in memory, each value waits for the memory: asking for those a few rows
+    // ahead lets the waits overlap.
+    constexpr size_t CellsAhead = 16, BytesAhead = 8;
+    const size_t n = rows.size();
+    for (int c = 0; c < fields; ++c) {
+        const StoredColumn& column = m_store->rows.Column(c);
+        for (size_t i = 0; i < n; ++i) {
+            if (i + CellsAhead < n)
+                column.PrefetchCell(rows[i + CellsAhead].first);
+            if (i + BytesAhead < n)
+                column.PrefetchBytes(rows[i + BytesAhead].first);
+            out[size_t(rows[i].second) * size_t(fields) + size_t(c)] = column.Value(rows[i].first);
+        }
+    }
     if (m_editMode != adEditNone && m_pos >= firstPosition && m_pos < firstPosition + count)
         for (int c = 0; c < fields; ++c)
             out[size_t(m_pos - firstPosition) * size_t(fields) + size_t(c)] = m_editValues.value(c);

@@ -270,6 +270,32 @@ QByteArrayView StoredColumn::BytesAt(int row, QByteArray& scratch) const
     return m_arena.Slice(start, qsizetype(end - start), scratch);
 }
 
+void StoredColumn::PrefetchCell(int row) const
+{
+    switch (m_kind) {
+    case Kind::Integer:
+        __builtin_prefetch(m_integers.Address(size_t(row)));
+        break;
+    case Kind::Real:
+        __builtin_prefetch(&m_reals[size_t(row)]);
+        break;
+    case Kind::Text: case Kind::Bytes:
+        __builtin_prefetch(m_ends.Address(size_t(row)));
+        break;
+    default:
+        break;
+    }
+}
+
+void StoredColumn::PrefetchBytes(int row) const
+{
+    if (m_kind != Kind::Text && m_kind != Kind::Bytes)
+        return;
+    const quint64 start = row == 0 ? 0 : quint64(m_ends[size_t(row) - 1]);
+    if (start < m_arena.Size())
+        __builtin_prefetch(m_arena.Address(start));
+}
+
 QVariant StoredColumn::TypedValue(int row) const
 {
     switch (m_kind) {

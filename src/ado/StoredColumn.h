@@ -44,6 +44,10 @@ public:
     bool IsTyped(int row) const;
     qint64 IntegerAt(int row) const { return m_integers[size_t(row)]; }
     double RealAt(int row) const { return m_reals[size_t(row)]; }
+    // Ask the processor for a row's storage some rows ahead of reading it: the cell first,
+    // then, once the cell is at hand, the bytes it points to.
+    void PrefetchCell(int row) const;
+    void PrefetchBytes(int row) const;
     // Text as UTF-8, or bytes; scratch holds them when they straddle two blocks.
     QByteArrayView BytesAt(int row, QByteArray& scratch) const;
 
