@@ -477,7 +477,8 @@ void Recordset::ValuesAt(int firstPosition, int count, QVariant* out) const
         if (m_open && position >= 0 && position < int(m_order.size()))
             rows.emplace_back(RowAt(position), r);
         else
-            std::fill_n(out + size_t(r) * size_t(fields), fields, QVariant());
+            for (int c = 0; c < fields; ++c)
+                out[size_t(c) * size_t(count) + size_t(r)] = QVariant();
     }
     // Scattered rows taken in storage order make each column a forward scan.
     if (!std::is_sorted(rows.begin(), rows.end()))
@@ -493,12 +494,12 @@ void Recordset::ValuesAt(int firstPosition, int count, QVariant* out) const
                 column.PrefetchCell(rows[i + CellsAhead].first);
             if (i + BytesAhead < n)
                 column.PrefetchBytes(rows[i + BytesAhead].first);
-            out[size_t(rows[i].second) * size_t(fields) + size_t(c)] = column.Value(rows[i].first);
+            out[size_t(c) * size_t(count) + size_t(rows[i].second)] = column.Value(rows[i].first);
         }
     }
     if (m_editMode != adEditNone && m_pos >= firstPosition && m_pos < firstPosition + count)
         for (int c = 0; c < fields; ++c)
-            out[size_t(m_pos - firstPosition) * size_t(fields) + size_t(c)] = m_editValues.value(c);
+            out[size_t(c) * size_t(count) + size_t(m_pos - firstPosition)] = m_editValues.value(c);
 }
 
 bool Recordset::IsNewAt(int position) const

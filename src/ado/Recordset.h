@@ -84,8 +84,9 @@ public:
 
     // Direct access by 0-based position in the current order, for item models.
     QVariant ValueAt(int position, int column) const;
-    // The values of count rows from a position on, FieldCount() a row, row after row. Rows
-    // in a sorted order are read in the order they are stored, which is much faster.
+    // The values of count rows from a position on, column after column: count values of the
+    // first field, then of the second... Rows in a sorted order are read in the order they
+    // are stored, which is much faster.
     void ValuesAt(int firstPosition, int count, QVariant* out) const;
     bool IsNewAt(int position) const;
     // Direct access used by Field.

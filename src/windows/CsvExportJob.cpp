@@ -156,7 +156,7 @@ QByteArray CsvExportJob::BlockText(int block)
         for (int i = 0; i < fields; ++i) {
             if (i > 0)
                 text.append(u';');
-            m_formatters[size_t(i)].Append(text, values[size_t(r) * size_t(fields) + size_t(i)]);
+            m_formatters[size_t(i)].Append(text, values[size_t(i) * size_t(count) + size_t(r)]);
         }
         text.append(QLatin1StringView("\r\n"));
     }
