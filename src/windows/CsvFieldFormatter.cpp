@@ -95,7 +95,15 @@ void CsvFieldFormatter::Append(QString& line, const QVariant& value) const
 void CsvFieldFormatter::AppendQuoted(QString& line, const QString& text) const
 {
     line.append(u'"');
-    const bool plain = !text.contains(u'"') && !(m_stripCrLf && (text.contains(u'\r') || text.contains(u'\n')));
+    // One pass over the text, which is short more often than not.
+    bool plain = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u <= u'"' && (u == u'"' || (m_stripCrLf && (u == u'\r' || u == u'\n')))) {
+            plain = false;
+            break;
+        }
+    }
     if (plain) {
         line.append(text);
     } else {
