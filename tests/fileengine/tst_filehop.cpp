@@ -5,6 +5,7 @@
 #include "ado/fileengine/dbase/DbfFolderFormat.h"
 #include "ado/fileengine/dbase/DbfUtf8Table.h"
 #include "ado/fileengine/text/TextFolderFormat.h"
+#include "ado/fileengine/text/TextValueCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -240,6 +241,8 @@ private slots:
     void byteTableOnlyForSingleBytePages();
     void csvValuesAsBefore_data();
     void csvValuesAsBefore();
+    void textNumbersAsQtReadsThem_data();
+    void textNumbersAsQtReadsThem();
 
 private:
     static void CompareRoutes(FileFormat& format);
@@ -408,6 +411,56 @@ void TestFileHop::csvValuesAsBefore()
     schema.close();
     TextFolderFormat format(dir.path());
     CompareRoutes(format);
+}
+
+void TestFileHop::textNumbersAsQtReadsThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QChar>("decimal");
+    for (const char* text : NumberTexts) {
+        QTest::addRow("'%s'", text) << QString::fromLatin1(text) << QChar(u'.');
+        QTest::addRow("'%s' with a comma", text) << QString::fromLatin1(text).replace(u'.', u',') << QChar(u',');
+    }
+    for (const char* text : {"  12  ", "+0", "-00", "1234567890123456789", "-1234567890123456789", "00000000000000000001",
+                             "123456789012345678901234567890.5", "1e-320", "4.9e-324", "1.7976931348623157e308"})
+        QTest::addRow("'%s'", text) << QString::fromLatin1(text) << QChar(u'.');
+}
+
+// Whatever the text codec accepts as a number, Qt reads the same; and the other way round
+// for every text in plain notation.
+void TestFileHop::textNumbersAsQtReadsThem()
+{
+    QFETCH(QString, text);
+    QFETCH(QChar, decimal);
+    const TextValueCodec codec(decimal);
+    QString plain = text.trimmed();
+    plain.replace(decimal, u'.');
+    const bool notation = !plain.isEmpty() && std::all_of(plain.cbegin(), plain.cend(), [](QChar c) {
+        return c.isDigit() || c == u'.' || c == u'-' || c == u'+' || c == u'e' || c == u'E';
+    });
+
+    bool qtOk = false;
+    const double qt = plain.toLatin1().toDouble(&qtOk);
+    double ours = 0;
+    const bool ok = codec.ParseNumber(text, &ours);
+    if (ok) {
+        QVERIFY(qtOk);
+        QCOMPARE(std::memcmp(&ours, &qt, sizeof qt), 0);
+    } else if (notation && decimal == u'.' && plain.count(u'.') <= 1) {
+        QVERIFY2(!qtOk, qPrintable(QString::number(qt, 'g', 17)));
+    }
+
+    bool qtIntegerOk = false;
+    const qint64 qtInteger = text.trimmed().toLongLong(&qtIntegerOk);
+    qint64 integer = 0;
+    const bool integerOk = codec.ParseInteger(text, &integer);
+    if (integerOk) {
+        QVERIFY(qtIntegerOk);
+        QCOMPARE(integer, qtInteger);
+    } else if (qtIntegerOk) {
+        // Only texts longer than any 64-bit integer are refused (leading zeros included).
+        QVERIFY(text.trimmed().size() > 19);
+    }
 }
 
 DABRIX_TEST_MAIN(TestFileHop)
