@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QStringEncoder>
 
+#include <cstring>
 #include <sqlite3.h>
 
 namespace ado {
@@ -21,7 +22,7 @@ char* Digits(char* out, int value, int width)
 // format for every value. Years outside 1..9999 go the slow way.
 bool ResultDateTime(sqlite3_context* ctx, const QDate& date, const QTime& time)
 {
-    char text[20];
+    char text[20]; // 19 characters at most and the terminator
     char* end = text;
     if (date.isValid()) {
         int year = 0, month = 0, day = 0;
@@ -43,7 +44,8 @@ bool ResultDateTime(sqlite3_context* ctx, const QDate& date, const QTime& time)
         *end++ = ':';
         end = Digits(end, time.second(), 2);
     }
-    sqlite3_result_text(ctx, text, int(end - text), SQLITE_TRANSIENT);
+    *end = '\0';
+    sqlite3_result_text(ctx, text, -1, SQLITE_TRANSIENT);
     return true;
 }
 
@@ -90,12 +92,28 @@ void SqliteResultSink::Boolean(bool value)
 
 void SqliteResultSink::Utf8(const char* text, qsizetype size)
 {
-    // A null pointer would make the value NULL rather than empty text.
-    sqlite3_result_text64(m_context, text ? text : "", sqlite3_uint64(size), SQLITE_TRANSIENT, SQLITE_UTF8);
+    // Text given with its terminator is marked so: SQLite need not reallocate it to add one
+    // for every sqlite3_column_text.
+    char buffer[256];
+    if (size < qsizetype(sizeof buffer) && (size == 0 || !std::memchr(text, '\0', size_t(size)))) {
+        if (size > 0)
+            std::memcpy(buffer, text, size_t(size));
+        buffer[size] = '\0';
+        sqlite3_result_text(m_context, buffer, -1, SQLITE_TRANSIENT);
+        return;
+    }
+    sqlite3_result_text64(m_context, text, sqlite3_uint64(size), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 void SqliteResultSink::Text(const QString& text)
 {
+    char buffer[255];
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    if (utf8.requiredSpace(text.size()) <= qsizetype(sizeof buffer)) {
+        const char* end = utf8.appendToBuffer(buffer, text);
+        Utf8(buffer, end - buffer);
+        return;
+    }
     ResultText(m_context, text);
 }
 
@@ -156,10 +174,10 @@ void SqliteResultSink::Variant(const QVariant& v)
         Time(v.toTime());
         break;
     case QMetaType::QString:
-        ResultText(m_context, *static_cast<const QString*>(v.constData()));
+        Text(*static_cast<const QString*>(v.constData()));
         break;
     default:
-        ResultText(m_context, v.toString());
+        Text(v.toString());
         break;
     }
 }
