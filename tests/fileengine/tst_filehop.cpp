@@ -176,7 +176,8 @@ QByteArray Dbf(quint8 version, quint8 driver, const QVector<DbfField>& fields, c
         if (vfp)
             qToLittleEndian<quint32>(quint32(offset), d + 12);
         d[16] = uchar(fields[i].length);
-        d[17] = uchar(fields[i].decimals);
+        // Character fields keep the high byte of their length in the decimals.
+        d[17] = uchar(fields[i].type == 'C' ? fields[i].length >> 8 : fields[i].decimals);
         d[18] = fields[i].flags;
         offset += fields[i].length;
     }
@@ -287,6 +288,11 @@ void TestFileHop::dbfValuesAsBefore_data()
     QTest::newRow("cpg UTF-8, valid") << Dbf(0x03, 0x00, {{"NAME", 'C', 40}}, {{utf8}, {"\xc3"}, {"\xed\xa0\x80"}, {"\xef\xbb\xbfbom"}})
                                       << QByteArray("UTF-8");
 
+    QTest::newRow("long text") << Dbf(0x03, 0x03, {{"NOTE", 'C', 300}},
+                                      {{QByteArray(300, 'a')}, {QByteArray(299, '\xe9')}, {QByteArray(254, 'b')},
+                                       {QByteArray(255, 'c')}, {QByteArray(200, 'd') + '\0' + "e"}})
+                               << QByteArray();
+
     QVector<QByteArrayList> numbers;
     for (const char* text : NumberTexts)
         numbers.append({text, text, text, text});
@@ -381,7 +387,9 @@ void TestFileHop::csvValuesAsBefore_data()
                + ',' + text + ",\"" + text + "\"\r\n";
     for (const char* text : {"2024-02-29", "2023-02-29", "2024/01/31", "2024-01-31 23:59:59", "2024-01-31T12:00", "2024-01-31 12:00:00.5",
                              "2024-01-31 24:00", "0001-01-01", "9999-12-31 23:59:59.999", "true", "No", "-1", "ON", "",
-                             "caf\xc3\xa9", "\"\"", "\"a,b\"\"c\""})
+                             "caf\xc3\xa9", "\"\"", "\"a,b\"\"c\"", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
+                             "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
+                             "0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"})
         odd += QByteArray(text) + ',' + text + ",,," + text + ",,," + text + ',' + text + ',' + text + "\r\n";
     QTest::newRow("every kind") << odd << allKinds << QByteArray(".");
     QTest::newRow("decimal comma") << QByteArray("T,D\r\n1;\"1,5\"\r\n2;1.5\r\n3;-,5\r\n4;1,5e3\r\n5;;\r\n")
