@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ado/fileengine/FileValueSink.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -26,6 +28,9 @@ public:
     // Null is an invalid QVariant; otherwise QString, qint64, double, bool, QDate,
     // QDateTime, QTime or QByteArray.
     virtual QVariant Value(int column) const = 0;
+    // The same value handed to sink as its own type; readers that can skip the QVariant
+    // override it, the others go through Value.
+    virtual void Put(int column, FileValueSink& sink) const { sink.Variant(Value(column)); }
 };
 
 // One table of a file data source: a DBF file, a text file, a worksheet, an Access table.

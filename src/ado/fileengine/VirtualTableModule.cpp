@@ -2,11 +2,7 @@
 
 #include "ado/AdoError.h"
 #include "ado/fileengine/FileFormat.h"
-
-#include <QDate>
-#include <QDateTime>
-#include <QStringEncoder>
-#include <QTime>
+#include "ado/fileengine/SqliteResultSink.h"
 
 #include <sqlite3.h>
 
@@ -145,107 +141,13 @@ int Eof(sqlite3_vtab_cursor* base)
     return static_cast<FileVtabCursor*>(base)->eof ? 1 : 0;
 }
 
-// Writes value in width digits, zero-padded.
-char* Digits(char* out, int value, int width)
-{
-    for (int i = width - 1; i >= 0; --i, value /= 10)
-        out[i] = char('0' + value % 10);
-    return out + width;
-}
-
-// "yyyy-MM-dd", "HH:mm:ss" or both, as QDate::toString would write them, without parsing a
-// format for every value. Years outside 1..9999 go the slow way.
-bool ResultDateTime(sqlite3_context* ctx, const QDate& date, const QTime& time)
-{
-    char text[20];
-    char* end = text;
-    if (date.isValid()) {
-        int year = 0, month = 0, day = 0;
-        date.getDate(&year, &month, &day);
-        if (year < 1 || year > 9999)
-            return false;
-        end = Digits(end, year, 4);
-        *end++ = '-';
-        end = Digits(end, month, 2);
-        *end++ = '-';
-        end = Digits(end, day, 2);
-    }
-    if (time.isValid()) {
-        if (end != text)
-            *end++ = ' ';
-        end = Digits(end, time.hour(), 2);
-        *end++ = ':';
-        end = Digits(end, time.minute(), 2);
-        *end++ = ':';
-        end = Digits(end, time.second(), 2);
-    }
-    sqlite3_result_text(ctx, text, int(end - text), SQLITE_TRANSIENT);
-    return true;
-}
-
-// Encoded once, straight into memory that SQLite takes over.
-void ResultText(sqlite3_context* ctx, const QString& text)
-{
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    char* buffer = static_cast<char*>(sqlite3_malloc64(sqlite3_uint64(utf8.requiredSpace(text.size())) + 1));
-    if (!buffer) {
-        sqlite3_result_error_nomem(ctx);
-        return;
-    }
-    const char* end = utf8.appendToBuffer(buffer, text);
-    sqlite3_result_text64(ctx, buffer, sqlite3_uint64(end - buffer), sqlite3_free, SQLITE_UTF8);
-}
-
-void ResultValue(sqlite3_context* ctx, const QVariant& v)
-{
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    switch (v.metaType().id()) {
-    case QMetaType::Bool:
-        sqlite3_result_int(ctx, v.toBool() ? 1 : 0);
-        break;
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::Short: case QMetaType::UShort:
-        sqlite3_result_int64(ctx, v.toLongLong());
-        break;
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::ULongLong:
-        sqlite3_result_double(ctx, v.toDouble());
-        break;
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = v.toByteArray();
-        sqlite3_result_blob64(ctx, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    case QMetaType::QDate:
-        if (!ResultDateTime(ctx, v.toDate(), QTime()))
-            sqlite3_result_text(ctx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        break;
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        if (!dt.isValid() || !ResultDateTime(ctx, dt.date(), dt.time()))
-            sqlite3_result_text(ctx, dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        break;
-    }
-    case QMetaType::QTime:
-        if (!v.toTime().isValid() || !ResultDateTime(ctx, QDate(), v.toTime()))
-            sqlite3_result_text(ctx, v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        break;
-    case QMetaType::QString:
-        ResultText(ctx, *static_cast<const QString*>(v.constData()));
-        break;
-    default:
-        ResultText(ctx, v.toString());
-        break;
-    }
-}
-
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column)
 {
     auto* cursor = static_cast<FileVtabCursor*>(base);
     auto* vtab = static_cast<FileVtab*>(base->pVtab);
     return Guard(vtab, vtab->context, nullptr, [&] {
-        ResultValue(ctx, cursor->rows->Value(column));
+        SqliteResultSink sink(ctx);
+        cursor->rows->Put(column, sink);
         return SQLITE_OK;
     });
 }

@@ -10,7 +10,7 @@ constexpr qint64 ChunkBytes = 1024 * 1024;
 }
 
 DbfCursor::DbfCursor(const DbfFile* file, const DbfRecordCodec* codec)
-    : m_file(file), m_codec(codec), m_count(file->RecordCount())
+    : m_file(file), m_codec(codec), m_count(file->RecordCount()), m_reader(file, codec)
 {
 }
 
@@ -31,9 +31,19 @@ bool DbfCursor::Next()
     return false;
 }
 
+const char* DbfCursor::Record() const
+{
+    return m_chunk.constData() + (m_index - m_chunkFirst) * m_file->RecordLength();
+}
+
 QVariant DbfCursor::Value(int column) const
 {
-    return m_codec->Value(m_chunk.constData() + (m_index - m_chunkFirst) * m_file->RecordLength(), column);
+    return m_codec->Value(Record(), column);
+}
+
+void DbfCursor::Put(int column, FileValueSink& sink) const
+{
+    m_reader.Put(Record(), column, sink);
 }
 
 } // namespace ado

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ado/fileengine/FileTable.h"
+#include "ado/fileengine/dbase/DbfValueReader.h"
 
 #include <QByteArray>
 
@@ -18,8 +19,11 @@ public:
     bool Next() override;
     qint64 RowId() const override { return m_index + 1; }
     QVariant Value(int column) const override;
+    void Put(int column, FileValueSink& sink) const override;
 
 private:
+    const char* Record() const;
+
     const DbfFile* m_file;
     const DbfRecordCodec* m_codec;
     qint64 m_count;
@@ -27,6 +31,7 @@ private:
     qint64 m_chunkFirst = 0;
     qint64 m_chunkRecords = 0;
     QByteArray m_chunk;
+    mutable DbfValueReader m_reader; // keeps a buffer for text that needs converting
 };
 
 } // namespace ado

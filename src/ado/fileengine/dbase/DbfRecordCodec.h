@@ -27,6 +27,8 @@ public:
 
     // The value of the visible column in a raw record (starting at its deletion flag).
     QVariant Value(const char* record, int column) const;
+    // Whether the _NullFlags bit (a field's nullBit or varBit) is set; false for bit -1.
+    bool IsNullBitSet(const char* record, int bit) const;
 
     // A new record from old (the stored one, or a blank one for an insert) with the
     // values of the visible columns. New memo blocks are only written once every other
@@ -38,7 +40,6 @@ private:
     QByteArray EncodeField(const DbfField& f, const QVariant& value) const;
     QVariant ReadMemo(const DbfField& f, const QByteArray& raw) const;
     QByteArray MemoPointer(const DbfField& f, qint64 block) const;
-    bool IsNullBitSet(const char* record, int bit) const;
     void SetBit(QByteArray& record, int bit, bool on) const;
     static QString DeclaredType(const DbfField& f, bool visualFoxPro);
 

@@ -95,20 +95,26 @@ void CsvReader::ReadQuoted(QString& field)
 
 bool CsvReader::Next(QStringList& fields, QList<bool>* quoted)
 {
-    fields.clear();
-    if (quoted)
-        quoted->clear();
     for (;;) {
-        if (AtEnd())
+        if (AtEnd()) {
+            fields.clear();
+            if (quoted)
+                quoted->clear();
             return false;
+        }
         const QChar c = m_buffer.at(m_pos);
         if (c != u'\n' && c != u'\r')
             break;
         SkipLineEnd(); // blank line
     }
     m_recordLine = m_line;
+    // The strings of the last record are emptied and filled again: their buffers serve once more.
+    qsizetype count = 0;
     for (;;) {
-        QString field;
+        if (count == fields.size())
+            fields.emplaceBack();
+        QString& field = fields[count++];
+        field.resize(0);
         bool wasQuoted = false;
         if (!AtEnd() && !m_quote.isNull() && m_buffer.at(m_pos) == m_quote) {
             ReadQuoted(field);
@@ -134,11 +140,14 @@ bool CsvReader::Next(QStringList& fields, QList<bool>* quoted)
             }
             break;
         }
-        fields.append(field);
-        if (quoted)
-            quoted->append(wasQuoted);
-        if (endOfRecord)
+        if (quoted) {
+            quoted->resize(count);
+            (*quoted)[count - 1] = wasQuoted;
+        }
+        if (endOfRecord) {
+            fields.resize(count);
             return true;
+        }
     }
 }
 

@@ -28,4 +28,14 @@ QVariant TextTableCursor::Value(int column) const
     return m_table.Values().Parse(m_fields[column], m_quoted[column], columns[column]);
 }
 
+void TextTableCursor::Put(int column, FileValueSink& sink) const
+{
+    const auto& columns = m_table.TextColumns();
+    if (column < 0 || column >= columns.size() || column >= m_fields.size()) {
+        sink.Null();
+        return;
+    }
+    m_table.Values().Put(m_fields[column], m_quoted[column], columns[column], sink);
+}
+
 } // namespace ado

@@ -21,6 +21,7 @@ public:
     bool Next() override;
     qint64 RowId() const override { return m_rowId; }
     QVariant Value(int column) const override;
+    void Put(int column, FileValueSink& sink) const override;
 
 private:
     const TextTable& m_table;

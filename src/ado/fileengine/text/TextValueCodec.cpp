@@ -1,8 +1,11 @@
 #include "ado/fileengine/text/TextValueCodec.h"
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/FileVariantSink.h"
 
 #include <QLocale>
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -79,9 +82,16 @@ bool TextValueCodec::ParseInteger(QStringView text, qint64* out) const
         ++i;
     if (i == text.size() || text.size() - i > 19)
         return false;
-    for (qsizetype j = i; j < text.size(); ++j)
+    qint64 small = 0;
+    for (qsizetype j = i; j < text.size(); ++j) {
         if (!IsDigit(text[j]))
             return false;
+        small = small * 10 + (text[j].unicode() - u'0');
+    }
+    if (text.size() - i <= 18) {
+        *out = text[0] == u'-' ? -small : small;
+        return true;
+    }
     bool ok = false;
     const qint64 v = text.toLongLong(&ok);
     if (ok)
@@ -92,8 +102,8 @@ bool TextValueCodec::ParseInteger(QStringView text, qint64* out) const
 bool TextValueCodec::ParseNumber(QStringView text, double* out) const
 {
     text = text.trimmed();
-    QByteArray latin;
-    latin.reserve(text.size());
+    // The number rewritten in C notation; the grammar below keeps it to its length.
+    QVarLengthArray<char, 64> latin;
     qsizetype i = 0;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
         latin.append(char(text[i++].unicode()));
@@ -127,8 +137,18 @@ bool TextValueCodec::ParseNumber(QStringView text, double* out) const
     }
     if (i != text.size())
         return false;
+    // from_chars rounds as QByteArray::toDouble does; it takes no plus sign, and the edges
+    // (overflow, underflow, subnormals) are left to toDouble.
+    const char* begin = latin.constData() + (latin[0] == '+' ? 1 : 0);
+    const char* end = latin.constData() + latin.size();
+    double v = 0;
+    const auto [last, ec] = std::from_chars(begin, end, v);
+    if (ec == std::errc() && last == end && std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL) {
+        *out = v;
+        return true;
+    }
     bool ok = false;
-    const double v = latin.toDouble(&ok);
+    v = QByteArray(latin.constData(), latin.size()).toDouble(&ok);
     if (ok)
         *out = v;
     return ok;
@@ -150,6 +170,16 @@ bool TextValueCodec::ParseBool(QStringView text, bool* out)
 
 bool TextValueCodec::ParseDateTime(QStringView text, QDateTime* out, bool* hasTime)
 {
+    QDate date;
+    QTime time;
+    if (!ParseDateAndTime(text, &date, &time, hasTime))
+        return false;
+    *out = WallClock(date, time);
+    return true;
+}
+
+bool TextValueCodec::ParseDateAndTime(QStringView text, QDate* outDate, QTime* outTime, bool* hasTime)
+{
     text = text.trimmed();
     int y = 0, mo = 0, d = 0;
     if (!Digits(text, 0, 4, &y) || text.size() < 10 || (text[4] != u'-' && text[4] != u'/') || text[7] != text[4]
@@ -160,7 +190,8 @@ bool TextValueCodec::ParseDateTime(QStringView text, QDateTime* out, bool* hasTi
         return false;
     *hasTime = false;
     if (text.size() == 10) {
-        *out = WallClock(date, QTime(0, 0));
+        *outDate = date;
+        *outTime = QTime(0, 0);
         return true;
     }
     int h = 0, mi = 0, s = 0, ms = 0;
@@ -189,51 +220,76 @@ bool TextValueCodec::ParseDateTime(QStringView text, QDateTime* out, bool* hasTi
     if (!time.isValid())
         return false;
     *hasTime = true;
-    *out = WallClock(date, time);
+    *outDate = date;
+    *outTime = time;
     return true;
 }
 
 QVariant TextValueCodec::Parse(const QString& field, bool quoted, const TextColumn& column) const
 {
-    if (field.isEmpty())
-        return quoted && column.IsText() ? QVariant(QString()) : QVariant();
+    FileVariantSink sink;
+    Put(field, quoted, column, sink);
+    return sink.Result();
+}
+
+void TextValueCodec::Put(const QString& field, bool quoted, const TextColumn& column, FileValueSink& sink) const
+{
+    if (field.isEmpty()) {
+        if (quoted && column.IsText())
+            sink.Text(QString());
+        else
+            sink.Null();
+        return;
+    }
     switch (column.kind) {
     case TextColumnKind::Text:
     case TextColumnKind::Memo:
-        return field;
+        sink.Text(field);
+        return;
     case TextColumnKind::Byte:
     case TextColumnKind::Short:
     case TextColumnKind::Long:
     case TextColumnKind::BigInt: {
         qint64 v = 0;
         if (ParseInteger(field, &v) && InRange(column.kind, v))
-            return v;
-        return {};
+            sink.Integer(v);
+        else
+            sink.Null();
+        return;
     }
     case TextColumnKind::Currency:
     case TextColumnKind::Single:
     case TextColumnKind::Double: {
         double v = 0;
         if (ParseNumber(field, &v))
-            return v;
-        return {};
+            sink.Real(v);
+        else
+            sink.Null();
+        return;
     }
     case TextColumnKind::Bit: {
         bool v = false;
         if (ParseBool(field, &v))
-            return v;
-        return {};
+            sink.Boolean(v);
+        else
+            sink.Null();
+        return;
     }
     case TextColumnKind::Date:
     case TextColumnKind::DateTime: {
-        QDateTime v;
+        QDate date;
+        QTime time;
         bool hasTime = false;
-        if (!ParseDateTime(field, &v, &hasTime))
-            return {};
-        return column.kind == TextColumnKind::Date ? QVariant(v.date()) : QVariant(v);
+        if (!ParseDateAndTime(field, &date, &time, &hasTime))
+            sink.Null();
+        else if (column.kind == TextColumnKind::Date)
+            sink.Date(date);
+        else
+            sink.DateTime(date, time);
+        return;
     }
     }
-    return {};
+    sink.Null();
 }
 
 QVariant TextValueCodec::Format(const QVariant& value, const TextColumn& column, const QString& table) const

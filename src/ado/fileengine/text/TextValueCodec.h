@@ -8,6 +8,8 @@
 
 namespace ado {
 
+class FileValueSink;
+
 // Turns the fields of a text file into typed values and values back into fields.
 // Numbers use the file's decimal symbol; dates are read and written as ISO dates
 // (yyyy-MM-dd, or yyyy/MM/dd, with an optional time HH:mm[:ss[.fff]]).
@@ -18,6 +20,8 @@ public:
     // Null (invalid) for an empty field and for text that does not fit the column, as the
     // text driver reads it; a quoted empty field of a text column is an empty string.
     QVariant Parse(const QString& field, bool quoted, const TextColumn& column) const;
+    // The same value handed to sink as its own type, without a QVariant.
+    void Put(const QString& field, bool quoted, const TextColumn& column, FileValueSink& sink) const;
 
     // The field to write for a value of an INSERT; null (invalid) writes an empty field.
     // Throws AdoError when the value does not fit the column.
@@ -27,6 +31,8 @@ public:
     bool ParseNumber(QStringView text, double* out) const;
     static bool ParseBool(QStringView text, bool* out);
     static bool ParseDateTime(QStringView text, QDateTime* out, bool* hasTime);
+    // The same as a wall-clock date and time (midnight when the text has none).
+    static bool ParseDateAndTime(QStringView text, QDate* date, QTime* time, bool* hasTime);
 
 private:
     QChar m_decimal;
