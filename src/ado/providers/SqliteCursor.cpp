@@ -31,7 +31,7 @@ char PlainStorage(int type)
     switch (type) {
     case AdoType::SmallInt: case AdoType::Integer: case AdoType::TinyInt: case AdoType::UnsignedTinyInt: case AdoType::BigInt:
         return SQLITE_INTEGER;
-    case AdoType::Double: case AdoType::Currency:
+    case AdoType::Double: case AdoType::Currency: case AdoType::Numeric:
         return SQLITE_FLOAT;
     case AdoType::Char: case AdoType::WChar: case AdoType::VarChar: case AdoType::LongVarChar: case AdoType::VarWChar:
     case AdoType::LongVarWChar:
