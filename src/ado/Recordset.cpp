@@ -21,7 +21,7 @@ namespace {
 const QString UpdateCriteria = QStringLiteral("Update Criteria");
 const QString UpdateResync = QStringLiteral("Update Resync");
 constexpr int InitialFetchSize = 50;
-constexpr int FetchSliceMs = 16;
+constexpr int FetchSliceMs = 12;
 
 AdoError NoCurrentRecord()
 {

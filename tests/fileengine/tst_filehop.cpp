@@ -285,7 +285,7 @@ void TestFileHop::dbfValuesAsBefore_data()
     for (const char* cpg : {"UTF-8", "Shift_JIS", "KOI8-R", "88595", "Big5"})
         QTest::addRow("cpg %s", cpg) << Dbf(0x03, 0x03, {{"NAME", 'C', 40}}, TextRecords()) << QByteArray(cpg);
     const QByteArray utf8 = "na\xc3\xafve \xe2\x82\xac \xf0\x9f\x98\x80 \xef\xbb\xbf";
-    QTest::newRow("cpg UTF-8, valid") << Dbf(0x03, 0x00, {{"NAME", 'C', 40}}, {{utf8}, {"\xc3"}, {"\xed\xa0\x80"}, {"\xef\xbb\xbfbom"}})
+    QTest::newRow("cpg UTF-8, valid") << Dbf(0x03, 0x00, {{"NAME", 'C', 40}}, {{utf8}, {"\xc3"}, {"\xed\xa0\x80"}, {"\xef\xbb\xbf" "bom"}})
                                       << QByteArray("UTF-8");
 
     QTest::newRow("long text") << Dbf(0x03, 0x03, {{"NOTE", 'C', 300}},

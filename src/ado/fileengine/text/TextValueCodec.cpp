@@ -82,13 +82,16 @@ bool TextValueCodec::ParseInteger(QStringView text, qint64* out) const
         ++i;
     if (i == text.size() || text.size() - i > 19)
         return false;
+    // Up to 18 digits cannot overflow; 19 are left to Qt.
+    const bool fits = text.size() - i <= 18;
     qint64 small = 0;
     for (qsizetype j = i; j < text.size(); ++j) {
         if (!IsDigit(text[j]))
             return false;
-        small = small * 10 + (text[j].unicode() - u'0');
+        if (fits)
+            small = small * 10 + (text[j].unicode() - u'0');
     }
-    if (text.size() - i <= 18) {
+    if (fits) {
         *out = text[0] == u'-' ? -small : small;
         return true;
     }
