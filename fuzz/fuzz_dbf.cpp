@@ -6,9 +6,12 @@
 #include "ado/fileengine/dbase/DbfFile.h"
 #include "ado/fileengine/dbase/DbfMemoFile.h"
 #include "ado/fileengine/dbase/DbfRecordCodec.h"
+#include "ado/fileengine/FileVariantSink.h"
 
 #include <QBuffer>
 #include <QtEndian>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,6 +23,18 @@ qsizetype DbfEnd(const QByteArray& bytes)
     const auto* h = reinterpret_cast<const uchar*>(bytes.constData());
     const qint64 end = qint64(qFromLittleEndian<quint16>(h + 8)) + qint64(qFromLittleEndian<quint32>(h + 4)) * qFromLittleEndian<quint16>(h + 10) + 1;
     return qsizetype(qBound<qint64>(0, end, bytes.size()));
+}
+
+// The typed route must give what Value gives, type and bytes.
+bool Same(const QVariant& a, const QVariant& b)
+{
+    if (a.isValid() != b.isValid() || a.metaType() != b.metaType())
+        return false;
+    if (a.typeId() == QMetaType::Double) {
+        const double x = a.toDouble(), y = b.toDouble();
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    return a == b;
 }
 
 } // namespace
@@ -58,7 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     row.append(cursor.Value(c));
                 } catch (const ado::AdoError&) {
                     row.append(QVariant());
+                    continue;
                 }
+                ado::FileVariantSink sink;
+                cursor.Put(c, sink);
+                if (!Same(sink.Result(), row.back()))
+                    abort();
             }
             if (firstRow == 0) {
                 first = row;
