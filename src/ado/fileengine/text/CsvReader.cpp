@@ -141,11 +141,15 @@ bool CsvReader::Next(QStringList& fields, QList<bool>* quoted)
             break;
         }
         if (quoted) {
-            quoted->resize(count);
-            (*quoted)[count - 1] = wasQuoted;
+            if (quoted->size() < count)
+                quoted->append(wasQuoted);
+            else
+                quoted->data()[count - 1] = wasQuoted;
         }
         if (endOfRecord) {
             fields.resize(count);
+            if (quoted)
+                quoted->resize(count);
             return true;
         }
     }
