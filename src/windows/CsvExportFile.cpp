@@ -5,15 +5,15 @@
 #include "windows/CsvExporter.h"
 
 #include <QFileInfo>
+#include <QStringEncoder>
 
 namespace {
 constexpr long PathFileAccessError = 75;
-constexpr qsizetype FlushSize = 1 << 20;
 } // namespace
 
 CsvExportFile::CsvExportFile(const QString& path)
     : m_path(path), m_encoding(CsvExporter::EncodingName(CsvExporter::LocaleCodeset())),
-      m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp")), m_encoder(m_encoding.constData())
+      m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.Export.XXXXXX.tmp"))
 {
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir())
@@ -22,20 +22,6 @@ CsvExportFile::CsvExportFile(const QString& path)
     if (!m_temp.open())
         throw ado::AdoError(PathFileAccessError,
                             QStringLiteral("Path/File access error: %1 (%2)").arg(path, m_temp.errorString()));
-    m_buffer.reserve(FlushSize + FlushSize / 2);
-}
-
-void CsvExportFile::Write(QStringView text)
-{
-    // Straight into the buffer's spare room: no byte array per piece of text.
-    const qsizetype used = m_buffer.size();
-    m_buffer.resize(used + m_encoder.requiredSpace(text.size()));
-    char* end = m_encoder.appendToBuffer(m_buffer.data() + used, text);
-    m_buffer.truncate(end - m_buffer.constData());
-    if (m_encoder.hasError())
-        throw ado::AdoError(PathFileAccessError, QStringLiteral("Cannot encode the text in the locale's encoding"));
-    if (m_buffer.size() >= FlushSize)
-        Flush();
 }
 
 QByteArray CsvExportFile::Encode(QStringView text) const
@@ -49,14 +35,19 @@ QByteArray CsvExportFile::Encode(QStringView text) const
 
 void CsvExportFile::WriteEncoded(const QByteArray& bytes)
 {
-    Flush();
-    m_buffer = bytes;
-    Flush();
+    if (bytes.isEmpty())
+        return;
+    // Straight to the descriptor, every byte checked: a short write is a failure.
+    try {
+        ado::FileIo::WriteAt(&m_temp, m_written, bytes, m_path);
+    } catch (const ado::AdoError& e) {
+        Fail(e.Description());
+    }
+    m_written += bytes.size();
 }
 
 void CsvExportFile::Sync()
 {
-    Flush();
     try {
         ado::FileIo::Sync(&m_temp, m_path);
     } catch (const ado::AdoError& e) {
@@ -73,20 +64,6 @@ void CsvExportFile::Commit()
     }
     m_temp.setAutoRemove(false);
     m_temp.close();
-}
-
-void CsvExportFile::Flush()
-{
-    if (m_buffer.isEmpty())
-        return;
-    // Straight to the descriptor, every byte checked: a short write is a failure.
-    try {
-        ado::FileIo::WriteAt(&m_temp, m_written, m_buffer, m_path);
-    } catch (const ado::AdoError& e) {
-        Fail(e.Description());
-    }
-    m_written += m_buffer.size();
-    m_buffer.clear();
 }
 
 void CsvExportFile::Fail(const QString& why) const

@@ -2,25 +2,22 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringEncoder>
 #include <QTemporaryFile>
 
 // The file an export writes: text encoded in big chunks into a private temporary file
 // beside the target, every write checked, then put in place whole, or removed.
-// Made, committed and destroyed on one thread; Write and Sync may run on another one
-// meanwhile (the temporary file is only written through its descriptor).
+// Made, committed and destroyed on one thread; WriteEncoded and Sync may run on another
+// one meanwhile (the temporary file is only written through its descriptor).
 class CsvExportFile {
 public:
     // Opens the temporary file; 76 when the folder is missing, 75 when it cannot be made.
     explicit CsvExportFile(const QString& path);
 
-    // Encodes text in the locale's encoding and writes it once enough has gathered.
-    void Write(QStringView text);
     // The text in the locale's encoding; any thread may call it.
     QByteArray Encode(QStringView text) const;
-    // Writes what Encode gave, after whatever Write has gathered.
+    // Writes what Encode gave after what was written before.
     void WriteEncoded(const QByteArray& bytes);
-    // Writes what is left and pushes it to the disk.
+    // Pushes what was written to the disk.
     void Sync();
     // Puts the synced file in place. rename() replaces whatever is at the path, a link
     // included, rather than writing through it.
@@ -29,13 +26,10 @@ public:
     qint64 BytesWritten() const { return m_written; }
 
 private:
-    void Flush();
     [[noreturn]] void Fail(const QString& why) const;
 
     QString m_path;
     QByteArray m_encoding;
     QTemporaryFile m_temp;
-    QStringEncoder m_encoder;
-    QByteArray m_buffer;
     qint64 m_written = 0;
 };

@@ -38,7 +38,7 @@ CsvExportJob::CsvExportJob(ado::Recordset& rs, const QString& path, bool stripCr
         header += field.Name();
     }
     header += QStringLiteral("\r\n");
-    m_file->Write(header);
+    m_file->WriteEncoded(m_file->Encode(header));
     m_rows = m_clone->RecordCount();
 }
 
