@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ado/RowCursor.h"
+#include "ado/providers/SqliteValueStorer.h"
 
-#include <vector>
+#include <optional>
+
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -26,11 +28,9 @@ public:
     bool AppendTo(RecordStore& store) override;
 
 private:
-    // Which stored values of a column its type leaves as SQLite gives them.
-    enum class Plain : char { None, Integer, Real, Text, Bytes };
     bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
     bool Step();
-    QVariant ValueOf(int column) const;
+    SqliteValue ValueOf(int column) const;
     [[noreturn]] void Fail() const;
     void Finish();
 
@@ -38,7 +38,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
     QVector<ColumnInfo> m_columns;
-    std::vector<Plain> m_plain;
+    std::optional<SqliteValueStorer> m_storer;
     int m_pending; // result of the step not yet handed out
 };
 
