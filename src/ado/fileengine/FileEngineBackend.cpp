@@ -3,6 +3,7 @@
 #include "ado/JetTranslator.h"
 #include "ado/SqlTokenizer.h"
 #include "ado/fileengine/FileFormat.h"
+#include "ado/fileengine/FileScanCursor.h"
 #include "ado/fileengine/VirtualTableModule.h"
 
 #include <QSqlDriver>
@@ -16,7 +17,7 @@ namespace ado {
 FileEngineBackend::FileEngineBackend(const QString& provider, std::unique_ptr<FileFormat> format)
     : SqliteBackend(InMemory{}), m_provider(provider), m_format(std::move(format))
 {
-    VirtualTableModule::Register(Handle(), m_format.get(), &m_lastError);
+    VirtualTableModule::Register(Handle(), m_format.get(), &m_lastError, &m_openTables);
     CreateTables();
 }
 
@@ -143,6 +144,10 @@ std::unique_ptr<RowCursor> FileEngineBackend::Query(const QString& sql, const QV
 {
     m_lastError.reset();
     try {
+        // A plain scan of one table is read straight from its file.
+        if (params.isEmpty())
+            if (auto scan = FileScanCursor::TryOpen(Handle(), m_openTables, sql))
+                return scan;
         return SqliteBackend::Query(sql, params);
     } catch (const AdoError& e) {
         Rethrow(e);

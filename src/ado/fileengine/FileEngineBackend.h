@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ado/AdoError.h"
+#include "ado/fileengine/VirtualTableModule.h"
 #include "ado/providers/SqliteBackend.h"
 
 #include <QHash>
@@ -41,6 +42,7 @@ private:
     std::unique_ptr<FileFormat> m_format;
     QList<TableInfo> m_tables;
     QHash<QString, QString> m_aliases;       // lower-case alias -> table
+    VirtualTableModule::OpenTables m_openTables;
     QHash<QString, AdoError> m_brokenTables; // lower-case table -> why it cannot be read
     mutable std::optional<AdoError> m_lastError;
 };

@@ -10,15 +10,19 @@ namespace ado {
 
 namespace {
 
+using OpenTables = VirtualTableModule::OpenTables;
+
 struct ModuleContext {
     FileFormat* format;
     std::optional<AdoError>* lastError;
+    VirtualTableModule::OpenTables* openTables;
 };
 
 struct FileVtab : sqlite3_vtab {
     ModuleContext* context = nullptr;
     sqlite3* db = nullptr;
     std::unique_ptr<FileTable> table;
+    QString key; // in context->openTables
     int columnCount = 0;
 };
 
@@ -85,14 +89,23 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             throw AdoError(err::Unspecified, QStringLiteral("The table '%1' has columns SQLite cannot declare: %2")
                                                  .arg(name, QString::fromUtf8(sqlite3_errmsg(db))));
         vtab->columnCount = int(columns.size());
+        vtab->key = name.toLower();
+        if (context->openTables)
+            context->openTables->insert(vtab->key, vtab->table.get());
         *out = vtab.release();
         return SQLITE_OK;
     });
 }
 
-int Disconnect(sqlite3_vtab* vtab)
+int Disconnect(sqlite3_vtab* base)
 {
-    delete static_cast<FileVtab*>(vtab);
+    auto* vtab = static_cast<FileVtab*>(base);
+    if (OpenTables* open = vtab->context->openTables) {
+        const auto it = open->constFind(vtab->key);
+        if (it != open->constEnd() && it.value() == vtab->table.get())
+            open->erase(it);
+    }
+    delete vtab;
     return SQLITE_OK;
 }
 
@@ -318,9 +331,9 @@ const sqlite3_module g_module = MakeModule();
 
 } // namespace
 
-void VirtualTableModule::Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError)
+void VirtualTableModule::Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError, OpenTables* openTables)
 {
-    auto* context = new ModuleContext{format, lastError};
+    auto* context = new ModuleContext{format, lastError, openTables};
     const int rc = sqlite3_create_module_v2(db, Name(), &g_module, context,
                                             [](void* p) { delete static_cast<ModuleContext*>(p); });
     if (rc != SQLITE_OK)

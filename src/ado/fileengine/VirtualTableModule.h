@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <optional>
 
@@ -9,6 +10,7 @@ namespace ado {
 
 class AdoError;
 class FileFormat;
+class FileTable;
 
 // The SQLite module "dabrix_file": every virtual table of it is one table of a
 // FileFormat, read and written through FileTable.
@@ -21,8 +23,13 @@ class FileFormat;
 // a savepoint inside the connection's.
 class VirtualTableModule {
 public:
-    // Registers the module on the connection; the format must outlive it.
-    static void Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError);
+    // The tables SQLite has connected, by lower-case name; an entry lasts as long as its
+    // virtual table.
+    using OpenTables = QHash<QString, FileTable*>;
+
+    // Registers the module on the connection; the format and openTables must outlive it.
+    static void Register(sqlite3* db, FileFormat* format, std::optional<AdoError>* lastError,
+                         OpenTables* openTables = nullptr);
     static const char* Name() { return "dabrix_file"; }
 };
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ado/fileengine/SqliteStorageSink.h"
+#include "ado/providers/SqliteValue.h"
+
+#include <string>
+
+namespace ado {
+
+// Takes one value of a file-backed table as the virtual table would hand it to SQLite,
+// without SQLite: the same storage class and bytes, and a NaN turned to null as
+// sqlite3_result_double does. Text and bytes are copied into a buffer the sink reuses.
+class SqliteValueSink final : public SqliteStorageSink {
+public:
+    // The last value put; its text or bytes stay until the next one.
+    const SqliteValue& Value() const { return m_value; }
+
+    void Null() override;
+    void Integer(qint64 value) override;
+    void Real(double value) override;
+    void Utf8(const char* text, qsizetype size) override;
+    void Bytes(const char* data, qsizetype size) override;
+
+private:
+    void Hold(int storage, const char* data, qsizetype size);
+
+    SqliteValue m_value;
+    std::string m_buffer;
+};
+
+} // namespace ado
