@@ -155,12 +155,14 @@ FileScanCursor::FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector
       m_sources(std::move(sources)),
       m_sinks(m_sources.size())
 {
+    // The first row is read at once, as SQLite steps to it: a table that cannot be read
+    // fails here.
     try {
         m_rows = table.Scan();
-        m_pending = m_rows->Next();
     } catch (const std::exception& e) {
         Fail(e);
     }
+    m_pending = Step();
 }
 
 FileScanCursor::~FileScanCursor()
@@ -191,15 +193,19 @@ bool FileScanCursor::Step()
 {
     if (!m_rows)
         return false;
+    if (m_pending) {
+        m_pending = false;
+        return true;
+    }
     try {
-        if (!m_pending && !m_rows->Next()) {
+        if (!m_rows->Next()) {
             Finish();
             return false;
         }
     } catch (const std::exception& e) {
         Fail(e);
     }
-    m_pending = false;
+    ReadRow();
     return true;
 }
 
@@ -222,7 +228,6 @@ bool FileScanCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
 {
     if (!Step())
         return false;
-    ReadRow();
     const int n = int(m_columns.size());
     row.resize(n);
     if (raw)
@@ -240,7 +245,6 @@ bool FileScanCursor::AppendTo(RecordStore& store)
 {
     if (!Step())
         return false;
-    ReadRow();
     const int n = int(m_columns.size());
     for (int i = 0; i < n; ++i)
         m_storer.Store(store, i, m_sinks[size_t(i)].Value());

@@ -39,6 +39,7 @@ public:
 private:
     FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector<int> sources, const QString& sql);
     bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
+    // Moves to the next row and reads its values; false after the last.
     bool Step();
     void ReadRow();
     [[noreturn]] void Fail(const std::exception& e);
