@@ -132,7 +132,7 @@ QString FailureOf(Backend& backend, const QString& sql)
 }
 
 // A dBase III table with the fields ID N(6) and NAME C(10).
-bool WriteDbf(const QString& path, const QList<QPair<int, QByteArray>>& records)
+bool WriteDbf(const QString& path, const QList<QPair<QByteArray, QByteArray>>& records)
 {
     QFile dbf(path);
     if (!dbf.open(QIODevice::WriteOnly))
@@ -151,7 +151,7 @@ bool WriteDbf(const QString& path, const QList<QPair<int, QByteArray>>& records)
     fields[32 + 16] = 10;
     QByteArray bytes = header + fields + "\r";
     for (const auto& [id, name] : records)
-        bytes += ' ' + QByteArray::number(id).rightJustified(6, ' ') + name.leftJustified(10, ' ', true);
+        bytes += ' ' + id.rightJustified(6, ' ', true) + name.leftJustified(10, ' ', true);
     bytes += "\x1a";
     return dbf.write(bytes) == bytes.size();
 }
@@ -267,6 +267,13 @@ private slots:
         Connection cnx;
         cnx.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder + u";Extended Properties=\"Text\";"_s);
         CompareWithSqlite(cnx.Session(), u"SELECT *, [odd.csv].rowid FROM [odd.csv]"_s, true);
+
+        // Numbers a dBase reader may take for NaN or infinities, which SQLite keeps apart.
+        QVERIFY(WriteDbf(QDir(folder).filePath(u"odd.dbf"_s), {{"nan", "a"}, {"inf", ""}, {"-inf", "\xe9"}, {"-0", "0"},
+                                                               {"1e5", "  x  "}, {"", ""}, {"0x10", "\x01"}}));
+        Connection dbase;
+        dbase.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder + u";Extended Properties=Dbase III;"_s);
+        CompareWithSqlite(dbase.Session(), u"SELECT odd.rowid, * FROM odd"_s, true);
     }
 
     void onlyPlainScansSkipSqlite_data()
@@ -301,8 +308,8 @@ private slots:
         QFETCH(bool, direct);
         const QString folder = m_dir.filePath(u"shapes"_s);
         QDir().mkpath(folder);
-        QVERIFY(WriteDbf(QDir(folder).filePath(u"t.dbf"_s), {{3, "c"}, {1, "a"}, {2, "b"}, {1, "a"}}));
-        QVERIFY(WriteDbf(QDir(folder).filePath(u"shadow.dbf"_s), {{1, "file"}}));
+        QVERIFY(WriteDbf(QDir(folder).filePath(u"t.dbf"_s), {{"3", "c"}, {"1", "a"}, {"2", "b"}, {"1", "a"}}));
+        QVERIFY(WriteDbf(QDir(folder).filePath(u"shadow.dbf"_s), {{"1", "file"}}));
         Connection cnx;
         cnx.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder + u";Extended Properties=Dbase III;"_s);
         Backend& backend = cnx.Session();
@@ -331,9 +338,9 @@ private slots:
         const QString file = QDir(folder).filePath(u"big.dbf"_s);
         // More records than the reader takes at once, so that it reads the file again later.
         const int records = 200000;
-        QList<QPair<int, QByteArray>> rows;
+        QList<QPair<QByteArray, QByteArray>> rows;
         for (int i = 0; i < records; ++i)
-            rows.append({i, "n" + QByteArray::number(i)});
+            rows.append({QByteArray::number(i), "n" + QByteArray::number(i)});
         QVERIFY(WriteDbf(file, rows));
         Connection cnx;
         cnx.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder + u";Extended Properties=Dbase III;"_s);
