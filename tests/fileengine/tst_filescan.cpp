@@ -315,7 +315,8 @@ private slots:
         Backend& backend = cnx.Session();
         backend.Execute(u"CREATE VIEW v AS SELECT * FROM t WHERE id > 1"_s);
         // A temporary table of the same name hides the file's table.
-        backend.Execute(u"CREATE TEMP TABLE shadow AS SELECT 'temporary' AS id"_s);
+        backend.Execute(u"CREATE TEMP TABLE shadow (ID NUMERIC, NAME VARCHAR(10))"_s);
+        backend.Execute(u"INSERT INTO shadow VALUES ('temporary', 'x')"_s);
         const QString native = backend.Translate(sql);
         const Reading scan = Read(backend, native);
         QVERIFY2(scan.direct == direct, qPrintable(native));
