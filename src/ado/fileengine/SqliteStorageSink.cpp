@@ -56,7 +56,10 @@ bool SqliteStorageSink::DateAndTime(QDate date, QTime time)
         *end++ = ':';
         end = Digits(end, time.second(), 2);
     }
-    Utf8(text, end - text);
+    if (!time.isValid())
+        IsoDate(text, end - text, date);
+    else
+        Utf8(text, end - text);
     return true;
 }
 

@@ -18,6 +18,14 @@ public:
     void DateTime(QDate date, QTime time) final;
     void Variant(const QVariant& value) final;
 
+protected:
+    // A date written as "yyyy-MM-dd" text; a sink that can use the date itself overrides it.
+    virtual void IsoDate(const char* text, qsizetype size, QDate date)
+    {
+        (void)date;
+        Utf8(text, size);
+    }
+
 private:
     // "yyyy-MM-dd", "HH:mm:ss" or both, formatted by hand; false for years outside 1..9999.
     bool DateAndTime(QDate date, QTime time);

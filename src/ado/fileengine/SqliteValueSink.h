@@ -20,6 +20,11 @@ public:
     void Real(double value) override;
     void Utf8(const char* text, qsizetype size) override;
     void Bytes(const char* data, qsizetype size) override;
+    // Encoded straight into the buffer.
+    void Text(const QString& text) override;
+
+protected:
+    void IsoDate(const char* text, qsizetype size, QDate date) override;
 
 private:
     void Hold(int storage, const char* data, qsizetype size);

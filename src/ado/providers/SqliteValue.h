@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QVariant>
 
 struct sqlite3_value;
@@ -14,6 +15,8 @@ struct SqliteValue {
     double real = 0;
     const char* data = nullptr; // text as UTF-8, or bytes
     qsizetype size = 0;
+    // The date a "yyyy-MM-dd" text spells, when the giver had it as a date.
+    QDate date;
 
     static SqliteValue Of(sqlite3_value* value);
     QVariant ToVariant() const;

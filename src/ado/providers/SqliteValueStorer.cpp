@@ -135,7 +135,7 @@ void SqliteValueStorer::Store(RecordStore& store, int i, const SqliteValue& v) c
         return;
     }
     if (v.storage == SQLITE_TEXT && (type == AdoType::DBDate || type == AdoType::Date)) {
-        if (const QDate date = IsoDate(v.data, v.size); date.isValid()) {
+        if (const QDate date = v.date.isValid() ? v.date : IsoDate(v.data, v.size); date.isValid()) {
             column.AppendDate(date);
             if (raw)
                 raw->AppendUtf8(v.data, v.size);
