@@ -24,6 +24,12 @@ public:
     virtual void Text(const QString& text) = 0;
     virtual void Bytes(const char* data, qsizetype size) = 0;
     virtual void Date(QDate date) = 0;
+    // A valid date and its "yyyy-MM-dd" spelling (10 characters), for a reader that has both.
+    virtual void IsoDate(QDate date, const char* text)
+    {
+        (void)text;
+        Date(date);
+    }
     virtual void Time(QTime time) = 0;
     // A wall-clock date and time, as the file holds them (no zone).
     virtual void DateTime(QDate date, QTime time) = 0;

@@ -57,7 +57,7 @@ bool SqliteStorageSink::DateAndTime(QDate date, QTime time)
         end = Digits(end, time.second(), 2);
     }
     if (!time.isValid())
-        IsoDate(text, end - text, date);
+        DateText(text, end - text, date);
     else
         Utf8(text, end - text);
     return true;

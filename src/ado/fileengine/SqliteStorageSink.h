@@ -14,13 +14,14 @@ public:
     void Boolean(bool value) final { Integer(value ? 1 : 0); }
     void Text(const QString& text) override;
     void Date(QDate date) final;
+    void IsoDate(QDate date, const char* text) final { DateText(text, 10, date); }
     void Time(QTime time) final;
     void DateTime(QDate date, QTime time) final;
     void Variant(const QVariant& value) final;
 
 protected:
     // A date written as "yyyy-MM-dd" text; a sink that can use the date itself overrides it.
-    virtual void IsoDate(const char* text, qsizetype size, QDate date)
+    virtual void DateText(const char* text, qsizetype size, QDate date)
     {
         (void)date;
         Utf8(text, size);

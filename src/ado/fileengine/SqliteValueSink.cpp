@@ -66,7 +66,7 @@ void SqliteValueSink::Text(const QString& text)
     m_value.size = qsizetype(m_buffer.size());
 }
 
-void SqliteValueSink::IsoDate(const char* text, qsizetype size, QDate date)
+void SqliteValueSink::DateText(const char* text, qsizetype size, QDate date)
 {
     Hold(SQLITE_TEXT, text, size);
     m_value.date = date;

@@ -24,7 +24,7 @@ public:
     void Text(const QString& text) override;
 
 protected:
-    void IsoDate(const char* text, qsizetype size, QDate date) override;
+    void DateText(const char* text, qsizetype size, QDate date) override;
 
 private:
     void Hold(int storage, const char* data, qsizetype size);

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QVarLengthArray>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -35,6 +36,27 @@ bool Digits(QStringView text, qsizetype pos, int count, int* out)
     *out = v;
     return true;
 }
+
+// The text without the blanks around it; most fields have none.
+QStringView Trimmed(QStringView text)
+{
+    if (text.isEmpty() || (!text.front().isSpace() && !text.back().isSpace()))
+        return text;
+    return text.trimmed();
+}
+
+// A field that parsed as a date and is ten characters with dashes: "yyyy-MM-dd" itself.
+std::array<char, 10> IsoText(QStringView field)
+{
+    std::array<char, 10> text{};
+    for (int i = 0; i < 10; ++i)
+        text[size_t(i)] = char(field[i].unicode());
+    return text;
+}
+
+// Exact powers of ten: a mantissa below 2^53 divided by one of them rounds as the
+// decimal text would.
+constexpr double PowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 bool InRange(TextColumnKind kind, qint64 v)
 {
@@ -76,7 +98,7 @@ QDateTime WallClock(QDate date, QTime time)
 
 bool TextValueCodec::ParseInteger(QStringView text, qint64* out) const
 {
-    text = text.trimmed();
+    text = Trimmed(text);
     qsizetype i = 0;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
         ++i;
@@ -104,27 +126,38 @@ bool TextValueCodec::ParseInteger(QStringView text, qint64* out) const
 
 bool TextValueCodec::ParseNumber(QStringView text, double* out) const
 {
-    text = text.trimmed();
+    text = Trimmed(text);
     // The number rewritten in C notation; the grammar below keeps it to its length.
     QVarLengthArray<char, 64> latin;
     qsizetype i = 0;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
         latin.append(char(text[i++].unicode()));
     int digits = 0;
+    int fraction = 0;
+    qint64 mantissa = 0; // of the first 15 digits
     while (i < text.size() && IsDigit(text[i])) {
+        if (++digits <= 15)
+            mantissa = mantissa * 10 + (text[i].unicode() - u'0');
         latin.append(char(text[i++].unicode()));
-        ++digits;
     }
     if (i < text.size() && text[i] == m_decimal) {
         latin.append('.');
         ++i;
         while (i < text.size() && IsDigit(text[i])) {
+            if (++digits <= 15)
+                mantissa = mantissa * 10 + (text[i].unicode() - u'0');
+            ++fraction;
             latin.append(char(text[i++].unicode()));
-            ++digits;
         }
     }
     if (digits == 0)
         return false;
+    // A plain decimal of 15 digits or fewer is one exact division.
+    if (i == text.size() && digits <= 15) {
+        const double v = double(mantissa) / PowersOfTen[fraction];
+        *out = text[0] == u'-' ? -v : v;
+        return true;
+    }
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
         latin.append('e');
         ++i;
@@ -285,6 +318,8 @@ void TextValueCodec::Put(const QString& field, bool quoted, const TextColumn& co
         bool hasTime = false;
         if (!ParseDateAndTime(field, &date, &time, &hasTime))
             sink.Null();
+        else if (column.kind == TextColumnKind::Date && field.size() == 10 && field[4] == u'-')
+            sink.IsoDate(date, IsoText(field).data());
         else if (column.kind == TextColumnKind::Date)
             sink.Date(date);
         else
