@@ -244,6 +244,7 @@ private slots:
     void csvValuesAsBefore();
     void textNumbersAsQtReadsThem_data();
     void textNumbersAsQtReadsThem();
+    void shortDecimalsRoundAsQtRoundsThem();
 
 private:
     static void CompareRoutes(FileFormat& format);
@@ -468,6 +469,31 @@ void TestFileHop::textNumbersAsQtReadsThem()
     } else if (qtIntegerOk) {
         // Only texts longer than any 64-bit integer are refused (leading zeros included).
         QVERIFY(text.trimmed().size() > 19);
+    }
+}
+
+// Decimals of up to 16 digits, every split between integer and fraction, read bit for bit
+// as Qt reads them: the shortest take a quicker route than the longer ones.
+void TestFileHop::shortDecimalsRoundAsQtRoundsThem()
+{
+    const TextValueCodec codec(u'.');
+    quint64 seed = 0x9e3779b97f4a7c15ULL;
+    for (int n = 0; n < 200000; ++n) {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        const int digits = 1 + int(seed % 16);
+        QByteArray text = QByteArray::number(seed >> 8).right(digits);
+        const int point = int((seed >> 4) % (digits + 1));
+        if (point < digits)
+            text.insert(point, '.');
+        if (seed & 1)
+            text.prepend('-');
+        bool qtOk = false;
+        const double qt = text.toDouble(&qtOk);
+        double ours = 0;
+        QVERIFY2(codec.ParseNumber(QString::fromLatin1(text), &ours) && qtOk, text.constData());
+        QVERIFY2(std::memcmp(&ours, &qt, sizeof qt) == 0, text.constData());
     }
 }
 
