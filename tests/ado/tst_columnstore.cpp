@@ -5,6 +5,7 @@
 #include "ado/Recordset.h"
 #include "ado/RowCursor.h"
 #include "ado/Backend.h"
+#include "ado/ChunkedArray.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -185,6 +186,53 @@ private slots:
             QCOMPARE(column.Value(i), QVariant(qlonglong(i % 2 ? -i : i)));
         QCOMPARE(column.Value(rows), QVariant(qlonglong(1) << 40));
         QCOMPARE(column.Value(rows + 1), QVariant(qlonglong(-3)));
+    }
+
+    // Blocks of 8: appends one by one and in runs across blocks, copies and moves made
+    // half way through a block, and runs read back to the last element only.
+    void chunkedArraysKeepEveryElementInPlace()
+    {
+        using Small = ado::ChunkedArray<int, 3>;
+        Small array;
+        std::vector<int> expected;
+        const auto check = [&expected](const Small& a) {
+            QCOMPARE(a.size(), expected.size());
+            for (size_t i = 0; i < expected.size(); ++i)
+                QCOMPARE(a[i], expected[i]);
+            for (size_t i = 0; i < expected.size(); ++i) {
+                size_t count = 0;
+                const int* run = a.Run(i, &count);
+                QVERIFY(count >= 1 && i + count <= expected.size());
+                QVERIFY(count == expected.size() - i || (i + count) % 8 == 0);
+                QCOMPARE(run[count - 1], expected[i + count - 1]);
+            }
+        };
+        int next = 0;
+        for (int step = 0; step < 40; ++step) {
+            if (step % 3 == 0) {
+                std::vector<int> run(size_t(step % 11));
+                for (int& v : run)
+                    v = next++;
+                array.Append(run.data(), run.size());
+                expected.insert(expected.end(), run.begin(), run.end());
+            } else {
+                array.push_back(next);
+                expected.push_back(next++);
+            }
+            check(array);
+            Small copy = array;
+            const int three[] = {-3, -4, -5};
+            copy.push_back(-1);
+            copy.Append(three, 3);
+            check(array); // the copy's appends went to its own blocks
+            QCOMPARE(copy.size(), array.size() + 4);
+            QCOMPARE(copy[array.size()], -1);
+            Small moved = std::move(copy);
+            QCOMPARE(moved[moved.size() - 1], -5);
+            copy = array;
+            copy.push_back(-2);
+            QCOMPARE(copy[array.size()], -2);
+        }
     }
 
     // Through a real SQLite database, whose columns take any value.
