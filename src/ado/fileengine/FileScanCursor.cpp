@@ -213,11 +213,14 @@ void FileScanCursor::ReadRow()
 {
     // Every value is read before any is stored, so that a failure leaves no half row.
     try {
-        for (size_t i = 0; i < m_sources.size(); ++i) {
-            if (m_sources[i] < 0)
-                m_sinks[i].Integer(m_rows->RowId());
+        const FileTableCursor& rows = *m_rows;
+        const int* source = m_sources.data();
+        SqliteValueSink* sink = m_sinks.data();
+        for (const int* end = source + m_sources.size(); source != end; ++source, ++sink) {
+            if (*source < 0)
+                sink->Integer(rows.RowId());
             else
-                m_rows->Put(m_sources[i], m_sinks[i]);
+                rows.Put(*source, *sink);
         }
     } catch (const std::exception& e) {
         Fail(e);
