@@ -5,6 +5,7 @@
 #include "ado/Connection.h"
 #include "app/MDI.h"
 #include "app/MDabrix.h"
+#include "ui/DataGrid.h"
 #include "ui/FormsRegistry.h"
 #include "windows/frmTblData.h"
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -262,6 +264,7 @@ private slots:
     void everyFileTypeOpensFromTheChooser();
     void unavailableTypesSayWhy_data();
     void unavailableTypesSayWhy();
+    void gridEditOfASortedFileTableReachesItsRecord();
 
 private:
     QString path(const QString& relative) const { return QDir(m_files.path()).filePath(relative); }
@@ -294,7 +297,7 @@ void TestFileTypes::initTestCase()
         QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(), qPrintable(tool + u" is needed for the independent counts"_s));
     copyFixture(u"mdb/northwind-jet4/Northwind.mdb"_s, u"jet4/Northwind.mdb"_s);
     copyFixture(u"mdb/mdbtestdata/nwind.mdb"_s, u"jet3/nwind.mdb"_s);
-    for (const QString& folder : {u"dbase"_s, u"cdx"_s, u"ntx"_s, u"remote"_s}) {
+    for (const QString& folder : {u"dbase"_s, u"cdx"_s, u"ntx"_s, u"remote"_s, u"gridedit"_s}) {
         copyFixture(u"dbf/infused/dbase_8b.dbf"_s, folder + u"/dbase_8b.dbf"_s);
         copyFixture(u"dbf/infused/dbase_8b.dbt"_s, folder + u"/dbase_8b.dbt"_s);
     }
@@ -526,6 +529,62 @@ void TestFileTypes::unavailableTypesSayWhy()
              qPrintable(message));
     const QString failure = message.section(u"'\n"_s, -1);
     QVERIFY2(failure.startsWith(QString::number(ado::err::Unspecified) + u' ' + why), qPrintable(failure));
+}
+
+// The user's whole way to change a dBase record: the chooser, the table list, the data
+// window (whose rows are read straight from the file), a sort by a header click, a cell
+// typed over; then the file, read by dbfdump, holds the change in that record only.
+void TestFileTypes::gridEditOfASortedFileTableReachesItsRecord()
+{
+    const QString file = path(u"gridedit/dbase_8b.dbf"_s);
+    const QStringList before = IndependentDump(Counter::Dbf, file, {}).split(u'\n');
+    QCOMPARE(before.size(), 12); // the names, ten records and the end
+    DialogScript opening(OpeningSteps(2, file));
+    MDabrix::Main();
+    QVERIFY(opening.Done());
+    QVERIFY(ShownMainWindow());
+    QList<QWidget*> lists = LoadedForms(u"frmDbTables"_s);
+    QCOMPARE(lists.size(), 1);
+    auto* list = lists.first()->findChild<QListWidget*>(u"Lis"_s);
+    const auto items = list->findItems(u"dbase_8b"_s, Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    list->setCurrentItem(items.first());
+    lists.first()->findChild<QAction*>(u"Open"_s)->trigger();
+    const QList<QWidget*> shown = LoadedForms(u"frmTblData"_s);
+    QCOMPARE(shown.size(), 1);
+    auto* data = qobject_cast<frmTblData*>(shown.first());
+    QTRY_COMPARE_WITH_TIMEOUT(data->StatusText(), Objects(10), 30000);
+    auto* grid = data->findChild<DataGrid*>(u"Grd"_s);
+    QVERIFY(grid && QTest::qWaitForWindowExposed(data));
+
+    QHeaderView* header = grid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+    // By CHARACTER: Eight, Five, Four... The second row shown is record 5.
+    QTRY_COMPARE(grid->model()->index(0, 0).data().toString(), u"Eight"_s);
+    QCOMPARE(grid->model()->index(1, 0).data().toString(), u"Five"_s);
+    const QModelIndex cell = grid->model()->index(1, 0);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, u"Grille Dabrix"_s);
+    QPointer<QLineEdit> open = editor;
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(open.isNull());
+    QVERIFY2(opening.Strays().isEmpty(), qPrintable(opening.Strays()));
+    QCOMPARE(grid->model()->index(1, 0).data().toString(), u"Grille Dabrix"_s);
+
+    const QStringList after = IndependentDump(Counter::Dbf, file, {}).split(u'\n');
+    QCOMPARE(after.size(), before.size());
+    for (int line = 0; line < before.size(); ++line) {
+        if (line == 5) {
+            QVERIFY2(after[line].startsWith(u"Grille Dabrix "_s), qPrintable(after[line]));
+            QCOMPARE(after[line].mid(before[line].indexOf(u"5.00"_s)), before[line].mid(before[line].indexOf(u"5.00"_s)));
+        } else {
+            QCOMPARE(after[line], before[line]);
+        }
+    }
 }
 
 DABRIX_TEST_MAIN(TestFileTypes)
