@@ -103,6 +103,9 @@ Reading ReadThroughSqlite(Backend& backend, QString sql)
 {
     if (sql.endsWith(u';'))
         sql.chop(1);
+    const qsizetype limit = sql.indexOf(u" LIMIT "_s, 0, Qt::CaseInsensitive);
+    if (limit >= 0)
+        return Read(backend, sql.insert(limit, u" WHERE 1"_s));
     return Read(backend, sql + u" WHERE 1"_s);
 }
 
@@ -288,7 +291,14 @@ private slots:
         QTest::newRow("distinct") << u"SELECT DISTINCT name FROM t"_s << false;
         QTest::newRow("where") << u"SELECT * FROM t WHERE id > 1"_s << false;
         QTest::newRow("order") << u"SELECT * FROM t ORDER BY name"_s << false;
-        QTest::newRow("limit") << u"SELECT * FROM t LIMIT 2"_s << false;
+        QTest::newRow("limit") << u"SELECT * FROM t LIMIT 2"_s << true;
+        QTest::newRow("limit 0") << u"SELECT * FROM t x limit 0;"_s << true;
+        QTest::newRow("limit beyond the rows") << u"SELECT * FROM t LIMIT 1000"_s << true;
+        QTest::newRow("top, as a window asks") << u"SELECT TOP 3 *\r\n, t.rowid FROM [t]"_s << true;
+        QTest::newRow("negative limit") << u"SELECT * FROM t LIMIT -1"_s << false;
+        QTest::newRow("limit with offset") << u"SELECT * FROM t LIMIT 2 OFFSET 1"_s << false;
+        QTest::newRow("limit, expression") << u"SELECT * FROM t LIMIT 1 + 1"_s << false;
+        QTest::newRow("limit, hexadecimal") << u"SELECT * FROM t LIMIT 0x2"_s << false;
         QTest::newRow("expression") << u"SELECT id + 0 FROM t"_s << false;
         QTest::newRow("literal") << u"SELECT 'id' FROM t"_s << false;
         QTest::newRow("sub-select") << u"SELECT (SELECT name FROM t) FROM t"_s << false;

@@ -26,9 +26,15 @@ bool IsName(const SqlToken& t)
     return true;
 }
 
-// The table of "SELECT [ALL] item, ... FROM table [[AS] alias] [;]", where an item is
-// "*", "name", "q.name" or "q.*", each with an optional alias; empty for anything else.
-QString PlainScanTable(const QString& sql)
+struct PlainScan {
+    QString table; // empty when the statement is no plain scan
+    qint64 limit = -1;
+};
+
+// The table of "SELECT [ALL] item, ... FROM table [[AS] alias] [LIMIT n] [;]", where an
+// item is "*", "name", "q.name" or "q.*", each with an optional alias, and n is written in
+// digits; no table for anything else.
+PlainScan PlainScanOf(const QString& sql)
 {
     QList<SqlToken> tokens;
     for (const SqlToken& t : SqlTokenizer::Tokenize(sql))
@@ -77,10 +83,25 @@ QString PlainScanTable(const QString& sql)
     }
     if (!word(i++, "FROM") || !name(i))
         return {};
+    PlainScan scan;
     const QString table = tokens[i++].name();
-    if (!alias() || i != tokens.size())
+    if (!alias())
         return {};
-    return table;
+    if (word(i, "LIMIT")) {
+        const SqlToken* count = at(i + 1);
+        bool digits = count && count->kind == SqlToken::Number && !count->text.isEmpty();
+        for (QChar c : count ? count->text : QString())
+            digits = digits && c.isDigit() && c.unicode() < 128;
+        bool ok = false;
+        scan.limit = digits ? count->text.toLongLong(&ok) : -1;
+        if (!ok)
+            return {};
+        i += 2;
+    }
+    if (i != tokens.size())
+        return {};
+    scan.table = table;
+    return scan;
 }
 
 bool IsRowIdName(const QString& name)
@@ -126,7 +147,8 @@ std::optional<std::vector<int>> ResultSources(sqlite3_stmt* stmt, const QString&
 std::unique_ptr<FileScanCursor> FileScanCursor::TryOpen(sqlite3* db, const VirtualTableModule::OpenTables& tables,
                                                         const QString& sql)
 {
-    const QString tableName = PlainScanTable(sql);
+    const PlainScan scan = PlainScanOf(sql);
+    const QString& tableName = scan.table;
     if (tableName.isEmpty())
         return nullptr;
     const QByteArray text = sql.toUtf8();
@@ -144,16 +166,18 @@ std::unique_ptr<FileScanCursor> FileScanCursor::TryOpen(sqlite3* db, const Virtu
         sqlite3_finalize(stmt);
         return nullptr;
     }
-    return std::unique_ptr<FileScanCursor>(new FileScanCursor(stmt, *table, std::move(*sources), sql));
+    return std::unique_ptr<FileScanCursor>(new FileScanCursor(stmt, *table, std::move(*sources), scan.limit, sql));
 }
 
-FileScanCursor::FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector<int> sources, const QString& sql)
+FileScanCursor::FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector<int> sources, qint64 limit,
+                               const QString& sql)
     : m_stmt(stmt),
       m_sql(sql),
       m_columns(SqliteValueStorer::Describe(stmt, false)),
       m_storer(m_columns),
       m_sources(std::move(sources)),
-      m_sinks(m_sources.size())
+      m_sinks(m_sources.size()),
+      m_left(limit)
 {
     // The first row is read at once, as SQLite steps to it: a table that cannot be read
     // fails here.
@@ -198,13 +222,15 @@ bool FileScanCursor::Step()
         return true;
     }
     try {
-        if (!m_rows->Next()) {
+        if (m_left == 0 || !m_rows->Next()) {
             Finish();
             return false;
         }
     } catch (const std::exception& e) {
         Fail(e);
     }
+    if (m_left > 0)
+        --m_left;
     ReadRow();
     return true;
 }

@@ -16,7 +16,7 @@ namespace ado {
 class FileTableCursor;
 
 // The rows of a plain scan of one file table: "SELECT *" or a list of its columns (the
-// row id among them) from that table alone, with nothing after. SQLite prepares the
+// row id among them) from that table alone, with nothing after but a LIMIT. SQLite prepares the
 // statement, so that it checks it and names and types the columns as for any other, but
 // the rows come from the table's reader without passing through SQLite's virtual table:
 // each value is the one the virtual table would give (SqliteStorageSink), stored as
@@ -37,7 +37,7 @@ public:
     bool AppendTo(RecordStore& store) override;
 
 private:
-    FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector<int> sources, const QString& sql);
+    FileScanCursor(sqlite3_stmt* stmt, FileTable& table, std::vector<int> sources, qint64 limit, const QString& sql);
     bool Read(QVector<QVariant>& row, QVector<QVariant>* raw);
     // Moves to the next row and reads its values; false after the last.
     bool Step();
@@ -55,6 +55,7 @@ private:
     std::unique_ptr<FileTableCursor> m_rows;
     bool m_pending = false; // a row read and not yet handed out
     std::vector<SqliteValueSink> m_sinks; // the current row's values, one per result column
+    qint64 m_left;                        // rows the LIMIT still allows; -1 without one
 };
 
 } // namespace ado
