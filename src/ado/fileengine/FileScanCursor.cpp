@@ -257,16 +257,7 @@ bool FileScanCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
 {
     if (!Step())
         return false;
-    const int n = int(m_columns.size());
-    row.resize(n);
-    if (raw)
-        raw->resize(n);
-    for (int i = 0; i < n; ++i) {
-        QVariant v = m_sinks[size_t(i)].Value().ToVariant();
-        row[i] = m_storer.Normalized(i, v);
-        if (raw)
-            (*raw)[i] = std::move(v);
-    }
+    m_storer.ReadRow([this](int column) -> const SqliteValue& { return m_sinks[size_t(column)].Value(); }, row, raw);
     return true;
 }
 
@@ -274,10 +265,7 @@ bool FileScanCursor::AppendTo(RecordStore& store)
 {
     if (!Step())
         return false;
-    const int n = int(m_columns.size());
-    for (int i = 0; i < n; ++i)
-        m_storer.Store(store, i, m_sinks[size_t(i)].Value());
-    store.CommitRow();
+    m_storer.StoreRow(store, [this](int column) -> const SqliteValue& { return m_sinks[size_t(column)].Value(); });
     return true;
 }
 

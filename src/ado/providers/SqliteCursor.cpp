@@ -83,16 +83,7 @@ bool SqliteCursor::Read(QVector<QVariant>& row, QVector<QVariant>* raw)
 {
     if (!Step())
         return false;
-    const int n = int(m_columns.size());
-    row.resize(n);
-    if (raw)
-        raw->resize(n);
-    for (int i = 0; i < n; ++i) {
-        QVariant v = ValueOf(i).ToVariant();
-        row[i] = m_storer->Normalized(i, v);
-        if (raw)
-            (*raw)[i] = std::move(v);
-    }
+    m_storer->ReadRow([this](int column) { return ValueOf(column); }, row, raw);
     return true;
 }
 
@@ -100,10 +91,7 @@ bool SqliteCursor::AppendTo(RecordStore& store)
 {
     if (!Step())
         return false;
-    const int n = int(m_columns.size());
-    for (int i = 0; i < n; ++i)
-        m_storer->Store(store, i, ValueOf(i));
-    store.CommitRow();
+    m_storer->StoreRow(store, [this](int column) { return ValueOf(column); });
     return true;
 }
 
