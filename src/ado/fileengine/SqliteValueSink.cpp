@@ -2,7 +2,9 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace ado {
@@ -41,29 +43,37 @@ void SqliteValueSink::Bytes(const char* data, qsizetype size)
     Hold(SQLITE_BLOB, data, size);
 }
 
+char* SqliteValueSink::Room(size_t size)
+{
+    // Never zero-filled: every byte handed out is written first.
+    if (!m_buffer || size > m_capacity) {
+        m_capacity = std::max({size, 2 * m_capacity, size_t(64)});
+        m_buffer = std::make_unique_for_overwrite<char[]>(m_capacity);
+    }
+    return m_buffer.get();
+}
+
 void SqliteValueSink::Hold(int storage, const char* data, qsizetype size)
 {
+    char* room = Room(size_t(size));
     if (size > 0)
-        m_buffer.assign(data, size_t(size));
-    else
-        m_buffer.clear();
+        std::memcpy(room, data, size_t(size));
     m_value.storage = storage;
     m_value.date = QDate();
     // SQLite gives no pointer for an empty blob, and an empty string for empty text.
-    m_value.data = storage == SQLITE_BLOB && size == 0 ? nullptr : m_buffer.data();
+    m_value.data = storage == SQLITE_BLOB && size == 0 ? nullptr : room;
     m_value.size = size;
 }
 
 void SqliteValueSink::Text(const QString& text)
 {
     QStringEncoder utf8(QStringEncoder::Utf8);
-    m_buffer.resize(size_t(utf8.requiredSpace(text.size())));
-    const char* end = utf8.appendToBuffer(m_buffer.data(), text);
-    m_buffer.resize(size_t(end - m_buffer.data()));
+    char* room = Room(size_t(utf8.requiredSpace(text.size())));
+    const char* end = utf8.appendToBuffer(room, text);
     m_value.storage = SQLITE_TEXT;
     m_value.date = QDate();
-    m_value.data = m_buffer.data();
-    m_value.size = qsizetype(m_buffer.size());
+    m_value.data = room;
+    m_value.size = end - room;
 }
 
 void SqliteValueSink::DateText(const char* text, qsizetype size, QDate date)

@@ -3,7 +3,7 @@
 #include "ado/fileengine/SqliteStorageSink.h"
 #include "ado/providers/SqliteValue.h"
 
-#include <string>
+#include <memory>
 
 namespace ado {
 
@@ -28,9 +28,12 @@ protected:
 
 private:
     void Hold(int storage, const char* data, qsizetype size);
+    // The buffer, with room for size bytes at least.
+    char* Room(size_t size);
 
     SqliteValue m_value;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    size_t m_capacity = 0;
 };
 
 } // namespace ado

@@ -227,7 +227,7 @@ bool TextValueCodec::ParseDateAndTime(QStringView text, QDate* outDate, QTime* o
     *hasTime = false;
     if (text.size() == 10) {
         *outDate = date;
-        *outTime = QTime(0, 0);
+        *outTime = QTime::fromMSecsSinceStartOfDay(0);
         return true;
     }
     int h = 0, mi = 0, s = 0, ms = 0;
