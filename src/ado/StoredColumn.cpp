@@ -246,6 +246,12 @@ void StoredColumn::AppendBytes(const char* data, qsizetype size)
 
 void StoredColumn::AppendAbsent()
 {
+    // A column of raw values is mostly absent from its first row on: counting costs nothing.
+    if (m_size == m_leadingAbsent) {
+        ++m_leadingAbsent;
+        ++m_size;
+        return;
+    }
     AppendPlaceholder();
     SetBit(m_absent, m_size, true);
     ++m_size;
@@ -253,13 +259,18 @@ void StoredColumn::AppendAbsent()
 
 void StoredColumn::Set(int row, const QVariant& value)
 {
+    if (row < m_leadingAbsent) {
+        for (int i = 0; i < m_leadingAbsent; ++i)
+            SetBit(m_absent, i, true);
+        m_leadingAbsent = 0;
+    }
     SetBit(m_absent, row, false);
     m_aside.insert(row, value);
 }
 
 bool StoredColumn::IsTyped(int row) const
 {
-    return m_kind != Kind::Undecided && m_kind != Kind::Variant && !Bit(m_nulls, row) && !Bit(m_absent, row)
+    return m_kind != Kind::Undecided && m_kind != Kind::Variant && !Bit(m_nulls, row) && !IsAbsent(row)
         && (m_aside.isEmpty() || !m_aside.contains(row));
 }
 
@@ -343,7 +354,7 @@ QVariant StoredColumn::Value(int row) const
         if (it != m_aside.constEnd())
             return it.value();
     }
-    if (Bit(m_absent, row))
+    if (IsAbsent(row))
         return {};
     if (Bit(m_nulls, row))
         return m_nullType > 0 ? QVariant(QMetaType(m_nullType)) : QVariant();

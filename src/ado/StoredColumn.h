@@ -33,7 +33,7 @@ public:
     void AppendAbsent();
     void Set(int row, const QVariant& value);
     QVariant Value(int row) const;
-    bool IsAbsent(int row) const { return Bit(m_absent, row); }
+    bool IsAbsent(int row) const { return row < m_leadingAbsent || Bit(m_absent, row); }
     int Size() const { return m_size; }
     size_t MemoryBytes() const;
 
@@ -74,6 +74,7 @@ private:
     int m_size = 0;
     std::vector<quint64> m_nulls;
     std::vector<quint64> m_absent;
+    int m_leadingAbsent = 0; // the first rows, absent every one, without their bits
     PackedIntegers m_integers;
     ChunkedArray<double> m_reals;
     PackedIntegers m_ends; // end offset in m_arena of each row's text or bytes

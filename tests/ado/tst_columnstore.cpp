@@ -188,6 +188,41 @@ private slots:
         QCOMPARE(column.Value(rows + 1), QVariant(qlonglong(-3)));
     }
 
+    // A column of raw values: absent from the first row on, then a value, an edit of an
+    // early row, and every other row still absent.
+    void absentCellsReadAsNoValue()
+    {
+        StoredColumn column;
+        for (int i = 0; i < 100; ++i)
+            column.AppendAbsent();
+        column.AppendInteger(5);
+        column.AppendAbsent();
+        column.Append(QStringLiteral("aside"));
+        QCOMPARE(column.Size(), 103);
+        for (int row : {0, 50, 99, 101}) {
+            QVERIFY(column.IsAbsent(row));
+            QCOMPARE(column.Value(row), QVariant());
+            QVERIFY(!column.IsTyped(row));
+        }
+        QVERIFY(!column.IsAbsent(100) && column.IsTyped(100));
+        QCOMPARE(column.Value(100), QVariant(qlonglong(5)));
+        QCOMPARE(column.Value(102), QVariant(QStringLiteral("aside")));
+        column.Set(3, QStringLiteral("edited"));
+        QVERIFY(!column.IsAbsent(3));
+        QCOMPARE(column.Value(3), QVariant(QStringLiteral("edited")));
+        for (int row : {0, 2, 4, 99, 101})
+            QVERIFY(column.IsAbsent(row));
+        QCOMPARE(column.Value(100), QVariant(qlonglong(5)));
+
+        StoredColumn none;
+        for (int i = 0; i < 70; ++i)
+            none.AppendAbsent();
+        QVERIFY(none.IsAbsent(0) && none.IsAbsent(69));
+        none.Set(69, qlonglong(1));
+        QVERIFY(none.IsAbsent(68) && !none.IsAbsent(69));
+        QCOMPARE(none.Value(69), QVariant(qlonglong(1)));
+    }
+
     // Blocks of 8: appends one by one and in runs across blocks, copies and moves made
     // half way through a block, and runs read back to the last element only.
     void chunkedArraysKeepEveryElementInPlace()
