@@ -340,6 +340,37 @@ private slots:
             QVERIFY(scan.stored.contains("QString 'temporary'"));
     }
 
+    // The SQL window may change the connection's schema while a window still reads its
+    // table: the scan keeps reading the table it opened.
+    void aSchemaChangeDuringAScanKeepsItsTable()
+    {
+        const QString folder = m_dir.filePath(u"schema"_s);
+        QDir().mkpath(folder);
+        QList<QPair<QByteArray, QByteArray>> rows;
+        for (int i = 0; i < 5000; ++i)
+            rows.append({QByteArray::number(i), "n" + QByteArray::number(i)});
+        QVERIFY(WriteDbf(QDir(folder).filePath(u"t.dbf"_s), rows));
+        Connection cnx;
+        cnx.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder + u";Extended Properties=Dbase III;"_s);
+        Backend& backend = cnx.Session();
+        std::unique_ptr<RowCursor> cursor = backend.Query(u"SELECT * FROM t"_s);
+        QVERIFY(dynamic_cast<FileScanCursor*>(cursor.get()));
+        QVector<QVariant> row;
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(cursor->Next(row));
+        backend.Execute(u"CREATE TABLE other (a)"_s);
+        backend.Execute(u"DROP TABLE other"_s);
+        // Another statement on the table makes SQLite connect it again.
+        QCOMPARE(Read(backend, u"SELECT * FROM t WHERE ID < 3"_s).stored.count("|"), 3);
+        QCOMPARE(Read(backend, u"SELECT * FROM t"_s).stored.count("|"), 5000);
+        int count = 10;
+        while (cursor->Next(row)) {
+            QCOMPARE(row.value(0).toInt(), count);
+            ++count;
+        }
+        QCOMPARE(count, 5000);
+    }
+
     // A file that turns out damaged half way through: the failure is the reader's, and the
     // rows before it are whole.
     void aFailedReadLeavesWholeRows()
