@@ -306,17 +306,14 @@ void Recordset::Detach()
         m_store->views.removeAll(this);
 }
 
-void Recordset::CheckOpen() const
+void Recordset::FailClosed()
 {
-    if (!m_open)
-        throw AdoError(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+    throw AdoError(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
 }
 
-void Recordset::CheckCurrent() const
+void Recordset::FailNoCurrent()
 {
-    CheckOpen();
-    if (m_pos < 0 || m_pos >= int(m_order.size()))
-        throw NoCurrentRecord();
+    throw NoCurrentRecord();
 }
 
 int Recordset::RecordCount() const

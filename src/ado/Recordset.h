@@ -107,8 +107,20 @@ signals:
 private:
     friend class Field;
     friend class RowAppender; // writes new rows to the base table without holding them
-    void CheckOpen() const;
-    void CheckCurrent() const;
+    // Asked for every value read: the checks stay inline, the failures do not.
+    void CheckOpen() const
+    {
+        if (!m_open) [[unlikely]]
+            FailClosed();
+    }
+    void CheckCurrent() const
+    {
+        CheckOpen();
+        if (m_pos < 0 || m_pos >= int(m_order.size())) [[unlikely]]
+            FailNoCurrent();
+    }
+    [[noreturn]] static void FailClosed();
+    [[noreturn]] static void FailNoCurrent();
     int ColumnIndex(const QString& name) const;
     void Load(bool asynchronous);
     std::shared_ptr<Backend> Session() const;
