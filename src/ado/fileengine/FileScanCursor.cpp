@@ -5,6 +5,7 @@
 #include "ado/SqlTokenizer.h"
 #include "ado/fileengine/FileTable.h"
 
+#include <optional>
 #include <sqlite3.h>
 
 namespace ado {
