@@ -30,8 +30,9 @@ struct RecordStore {
     QVector<ColumnInfo> hidden;
     ColumnStore rows;
     std::vector<bool> deleted;
-    // When keepRaw, one row per row: the values as the database gave them where they are
-    // not the row's own (the others absent); the WHERE of an edit compares these.
+    // When keepRaw, one row per row: the values as the database gave them where the row's
+    // own would not be given back to it as they are (the others absent); the WHERE of an
+    // edit compares these.
     bool keepRaw = false;
     ColumnStore raw;
     QList<Recordset*> views;

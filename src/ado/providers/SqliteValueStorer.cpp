@@ -136,9 +136,10 @@ void SqliteValueStorer::Store(RecordStore& store, int i, const SqliteValue& v) c
     }
     if (v.storage == SQLITE_TEXT && (type == AdoType::DBDate || type == AdoType::Date)) {
         if (const QDate date = v.date.isValid() ? v.date : IsoDate(v.data, v.size); date.isValid()) {
+            // The date binds as this very text again, so it needs no raw value of its own.
             column.AppendDate(date);
             if (raw)
-                raw->AppendUtf8(v.data, v.size);
+                raw->AppendAbsent();
             return;
         }
     }
