@@ -241,8 +241,11 @@ private slots:
             m_cnx->Execute(QStringLiteral("INSERT INTO k VALUES ('2020-01-02 10:30:00.123456', '{\"a\":  [1, 2]}', true, 'x')"));
             original = QStringLiteral("2020-01-02 10:30:00.123456");
         } else {
-            m_cnx->Execute(QStringLiteral("CREATE TABLE k (stamp DATETIME, doc DATETIME, flag BOOLEAN, flag2 BOOLEAN, note TEXT)"));
-            m_cnx->Execute(QStringLiteral("INSERT INTO k VALUES ('2020-01-02T10:30:00', '2020-01-02 10:30', 'true', '1', 'x')"));
+            // Dates as ISO text, one before the year 1000, and one that is not.
+            m_cnx->Execute(QStringLiteral("CREATE TABLE k (stamp DATETIME, doc DATETIME, flag BOOLEAN, flag2 BOOLEAN, note TEXT, "
+                                          "day DATE, early DATE, loose DATE)"));
+            m_cnx->Execute(QStringLiteral("INSERT INTO k VALUES ('2020-01-02T10:30:00', '2020-01-02 10:30', 'true', '1', 'x', "
+                                          "'2020-01-02', '0999-12-31', '2020-1-2')"));
             original = QStringLiteral("2020-01-02T10:30:00");
         }
         auto rs = open(QStringLiteral("SELECT * FROM k"), criteria);
@@ -254,6 +257,11 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("SELECT note FROM k")).toString(), QStringLiteral("z"));
         // The other values stay as they were stored.
         QCOMPARE(readBack(QStringLiteral("SELECT CAST(stamp AS TEXT) FROM k")).toString(), original);
+        if (kind == QLatin1String("sqlite")) {
+            QCOMPARE(rs->Fields(QStringLiteral("early")).Value(), QVariant(QDate(999, 12, 31)));
+            QCOMPARE(readBack(QStringLiteral("SELECT day || early || loose FROM k")).toString(),
+                     QStringLiteral("2020-01-020999-12-312020-1-2"));
+        }
         rs->Delete();
         QCOMPARE(readBack(QStringLiteral("SELECT COUNT(*) FROM k")).toInt(), 0);
     }
