@@ -2,9 +2,35 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace ado {
+
+// Makes elements without value-initializing them: a new block of numbers is written
+// before it is read, so zero-filling it first would only cost a pass over its memory.
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() = default;
+    template <typename U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // A growing array kept in blocks of 2^Shift elements, so that appending to a big one never
 // moves what it already holds. Only the first block grows by reallocation, which keeps a
@@ -14,6 +40,7 @@ template <typename T, int Shift = 14>
 class ChunkedArray {
 public:
     static constexpr size_t BlockSize = size_t(1) << Shift;
+    using Block = std::vector<T, DefaultInitAllocator<T>>;
 
     ChunkedArray() = default;
     ChunkedArray(const ChunkedArray& other) : m_blocks(other.m_blocks), m_size(other.m_size) { Rebind(); }
@@ -79,7 +106,7 @@ public:
     // Contiguous elements from i to the end of its block.
     const T* Run(size_t i, size_t* count) const
     {
-        const std::vector<T>& block = m_blocks[i >> Shift];
+        const Block& block = m_blocks[i >> Shift];
         const size_t offset = i & (BlockSize - 1);
         *count = std::min(block.size() - offset, m_size - i);
         return block.data() + offset;
@@ -87,8 +114,8 @@ public:
 
     size_t MemoryBytes() const
     {
-        size_t bytes = m_blocks.capacity() * sizeof(std::vector<T>);
-        for (const std::vector<T>& block : m_blocks)
+        size_t bytes = m_blocks.capacity() * sizeof(Block);
+        for (const Block& block : m_blocks)
             bytes += block.capacity() * sizeof(T);
         return bytes;
     }
@@ -101,7 +128,7 @@ private:
         if (m_blocks.empty())
             m_blocks.emplace_back();
         if (m_blocks.size() == 1 && m_blocks[0].size() < BlockSize) {
-            std::vector<T>& first = m_blocks[0];
+            Block& first = m_blocks[0];
             const size_t take = std::min(BlockSize - first.size(), count);
             first.insert(first.end(), data, data + take);
             m_size += take;
@@ -134,7 +161,7 @@ private:
         m_next = m_limit = nullptr;
     }
 
-    std::vector<std::vector<T>> m_blocks;
+    std::vector<Block> m_blocks;
     size_t m_size = 0;
     T* m_next = nullptr;  // in the last block, when it was made whole; else null
     T* m_limit = nullptr;
