@@ -177,40 +177,10 @@ void StoredColumn::Append(const QVariant& value)
     ++m_size;
 }
 
-void StoredColumn::AppendInteger(qint64 value)
-{
-    if (m_kind == Kind::Integer && m_type == QMetaType::LongLong) {
-        m_integers.push_back(value);
-        ++m_size;
-        return;
-    }
-    Append(QVariant(qlonglong(value)));
-}
-
 void StoredColumn::AppendBool(bool value)
 {
     if (m_kind == Kind::Integer && m_type == QMetaType::Bool) {
         m_integers.push_back(value);
-        ++m_size;
-        return;
-    }
-    Append(QVariant(value));
-}
-
-void StoredColumn::AppendDate(QDate value)
-{
-    if (m_kind == Kind::Integer && m_type == QMetaType::QDate && value.isValid()) {
-        m_integers.push_back(value.toJulianDay());
-        ++m_size;
-        return;
-    }
-    Append(QVariant(value));
-}
-
-void StoredColumn::AppendReal(double value)
-{
-    if (m_kind == Kind::Real) {
-        m_reals.push_back(value);
         ++m_size;
         return;
     }
@@ -244,14 +214,8 @@ void StoredColumn::AppendBytes(const char* data, qsizetype size)
         Append(QVariant(QByteArray(data, size)));
 }
 
-void StoredColumn::AppendAbsent()
+void StoredColumn::AppendAbsentBit()
 {
-    // A column of raw values is mostly absent from its first row on: counting costs nothing.
-    if (m_size == m_leadingAbsent) {
-        ++m_leadingAbsent;
-        ++m_size;
-        return;
-    }
     AppendPlaceholder();
     SetBit(m_absent, m_size, true);
     ++m_size;
@@ -347,7 +311,7 @@ QVariant StoredColumn::TypedValue(int row) const
     return {};
 }
 
-QVariant StoredColumn::Value(int row) const
+QVariant StoredColumn::UntypedValue(int row) const
 {
     if (!m_aside.isEmpty()) {
         const auto it = m_aside.constFind(row);

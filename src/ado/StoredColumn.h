@@ -22,17 +22,48 @@ public:
 
     void Append(const QVariant& value);
     // The same as Append of a qlonglong, a double, a QString from UTF-8 or a QByteArray,
-    // for a reader that has the value unboxed.
-    void AppendInteger(qint64 value);
+    // for a reader that has the value unboxed. The usual case of each, a value of the
+    // column's own type, is inline: a fetch appends millions of them.
+    void AppendInteger(qint64 value)
+    {
+        if (m_kind != Kind::Integer || m_type != QMetaType::LongLong) [[unlikely]]
+            return Append(QVariant(qlonglong(value)));
+        m_integers.push_back(value);
+        ++m_size;
+    }
     void AppendBool(bool value);
-    void AppendDate(QDate value);
-    void AppendReal(double value);
+    void AppendDate(QDate value)
+    {
+        if (m_kind != Kind::Integer || m_type != QMetaType::QDate || !value.isValid()) [[unlikely]]
+            return Append(QVariant(value));
+        m_integers.push_back(value.toJulianDay());
+        ++m_size;
+    }
+    void AppendReal(double value)
+    {
+        if (m_kind != Kind::Real) [[unlikely]]
+            return Append(QVariant(value));
+        m_reals.push_back(value);
+        ++m_size;
+    }
     void AppendUtf8(const char* data, qsizetype size);
     void AppendBytes(const char* data, qsizetype size);
-    // A cell with no value of its own; it reads as an invalid QVariant.
-    void AppendAbsent();
+    // A cell with no value of its own; it reads as an invalid QVariant. A column of raw
+    // values is mostly absent from its first row on: those are only counted.
+    void AppendAbsent()
+    {
+        if (m_size != m_leadingAbsent) [[unlikely]]
+            return AppendAbsentBit();
+        ++m_leadingAbsent;
+        ++m_size;
+    }
     void Set(int row, const QVariant& value);
-    QVariant Value(int row) const;
+    QVariant Value(int row) const
+    {
+        if (!m_aside.isEmpty() || IsAbsent(row) || Bit(m_nulls, row)) [[unlikely]]
+            return UntypedValue(row);
+        return TypedValue(row);
+    }
     bool IsAbsent(int row) const { return row < m_leadingAbsent || Bit(m_absent, row); }
     int Size() const { return m_size; }
     size_t MemoryBytes() const;
@@ -56,6 +87,9 @@ private:
     bool Fits(const QVariant& value) const;
     void AppendTyped(const QVariant& value);
     void AppendPlaceholder();
+    void AppendAbsentBit();
+    // A row kept aside, absent or null.
+    QVariant UntypedValue(int row) const;
     // Appends text or bytes when the column is of that kind.
     bool AppendToArena(Kind kind, const char* data, qsizetype size);
     QVariant TypedValue(int row) const;
