@@ -414,11 +414,6 @@ const QVector<ColumnInfo>& Recordset::Columns() const
     return m_store->columns;
 }
 
-int Recordset::FieldCount() const
-{
-    return m_open ? int(m_store->columns.size()) : 0;
-}
-
 int Recordset::ColumnIndex(const QString& name) const
 {
     CheckOpen();
@@ -429,28 +424,15 @@ int Recordset::ColumnIndex(const QString& name) const
                    QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(name));
 }
 
-Field Recordset::Fields(int index)
+void Recordset::FailNoField(int index)
 {
-    CheckOpen();
-    if (index < 0 || index >= m_store->columns.size())
-        throw AdoError(err::ItemNotFound,
-                       QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(index));
-    return Field(this, index);
+    throw AdoError(err::ItemNotFound,
+                   QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal. (%1)").arg(index));
 }
 
 Field Recordset::Fields(const QString& name)
 {
     return Field(this, ColumnIndex(name));
-}
-
-QVariant Recordset::CurrentValue(int column) const
-{
-    CheckCurrent();
-    if (column < 0 || column >= m_store->columns.size())
-        return {};
-    if (m_editMode != adEditNone)
-        return m_editValues.value(column);
-    return m_store->rows.Value(RowAt(m_pos), column);
 }
 
 QVariant Recordset::ValueAt(int position, int column) const

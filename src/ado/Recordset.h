@@ -68,8 +68,14 @@ public:
     QString Sort() const { return m_sort; }
     void SetSort(const QString& sort);
 
-    int FieldCount() const;
-    Field Fields(int index);
+    int FieldCount() const { return m_open ? int(m_store->columns.size()) : 0; }
+    Field Fields(int index)
+    {
+        CheckOpen();
+        if (index < 0 || index >= m_store->columns.size()) [[unlikely]]
+            FailNoField(index);
+        return Field(this, index);
+    }
     Field Fields(const QString& name);
     const QVector<ColumnInfo>& Columns() const;
 
@@ -90,7 +96,15 @@ public:
     void ValuesAt(int firstPosition, int count, QVariant* out) const;
     bool IsNewAt(int position) const;
     // Direct access used by Field.
-    QVariant CurrentValue(int column) const;
+    QVariant CurrentValue(int column) const
+    {
+        CheckCurrent();
+        if (column < 0 || column >= m_store->columns.size()) [[unlikely]]
+            return {};
+        if (m_editMode != adEditNone) [[unlikely]]
+            return m_editValues.value(column);
+        return m_store->rows.Value(RowAt(m_pos), column);
+    }
     void SetCurrentValue(int column, const QVariant& value, bool append = false);
     bool IsUpdatable() const;
 
@@ -121,6 +135,7 @@ private:
     }
     [[noreturn]] static void FailClosed();
     [[noreturn]] static void FailNoCurrent();
+    [[noreturn]] static void FailNoField(int index);
     int ColumnIndex(const QString& name) const;
     void Load(bool asynchronous);
     std::shared_ptr<Backend> Session() const;
