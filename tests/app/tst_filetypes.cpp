@@ -248,6 +248,21 @@ QString Objects(int count)
     return QString::number(count) + u" objet(s)"_s;
 }
 
+// Where a field of a record lies in a dBase file, read from its header; -1 when it has no
+// such field.
+qsizetype DbfFieldOffset(const QByteArray& bytes, int record, const QByteArray& field)
+{
+    const qsizetype headerLength = qFromLittleEndian<quint16>(bytes.constData() + 8);
+    const qsizetype recordLength = qFromLittleEndian<quint16>(bytes.constData() + 10);
+    qsizetype offset = 1; // the deletion flag
+    for (qsizetype d = 32; d + 32 <= headerLength && bytes[d] != '\r'; d += 32) {
+        if (QByteArray(bytes.constData() + d, 11).split('\0').first() == field)
+            return headerLength + record * recordLength + offset;
+        offset += quint8(bytes[d + 16]);
+    }
+    return -1;
+}
+
 } // namespace
 
 class TestFileTypes : public QObject {
@@ -265,11 +280,17 @@ private slots:
     void unavailableTypesSayWhy_data();
     void unavailableTypesSayWhy();
     void gridEditOfASortedFileTableReachesItsRecord();
+    void gridEditOfADateReachesItsRecord();
 
 private:
     QString path(const QString& relative) const { return QDir(m_files.path()).filePath(relative); }
     void copyFixture(const QString& fixture, const QString& target);
     void writeFile(const QString& target, const QByteArray& bytes);
+    // Through the main window's table list, as a user does: the table's data window, shown
+    // with all its rows.
+    void openTableWindow(const QString& table, int rows, frmTblData** window, DataGrid** grid);
+    // Types text over a cell of the grid and leaves it with Return.
+    void typeOver(DataGrid* grid, const QModelIndex& cell, const QString& text);
 
     QTemporaryDir m_files;
 };
@@ -542,36 +563,20 @@ void TestFileTypes::gridEditOfASortedFileTableReachesItsRecord()
     DialogScript opening(OpeningSteps(2, file));
     MDabrix::Main();
     QVERIFY(opening.Done());
-    QVERIFY(ShownMainWindow());
-    QList<QWidget*> lists = LoadedForms(u"frmDbTables"_s);
-    QCOMPARE(lists.size(), 1);
-    auto* list = lists.first()->findChild<QListWidget*>(u"Lis"_s);
-    const auto items = list->findItems(u"dbase_8b"_s, Qt::MatchExactly);
-    QCOMPARE(items.size(), 1);
-    list->setCurrentItem(items.first());
-    lists.first()->findChild<QAction*>(u"Open"_s)->trigger();
-    const QList<QWidget*> shown = LoadedForms(u"frmTblData"_s);
-    QCOMPARE(shown.size(), 1);
-    auto* data = qobject_cast<frmTblData*>(shown.first());
-    QTRY_COMPARE_WITH_TIMEOUT(data->StatusText(), Objects(10), 30000);
-    auto* grid = data->findChild<DataGrid*>(u"Grd"_s);
-    QVERIFY(grid && QTest::qWaitForWindowExposed(data));
+    frmTblData* data = nullptr;
+    DataGrid* grid = nullptr;
+    openTableWindow(u"dbase_8b"_s, 10, &data, &grid);
+    if (QTest::currentTestFailed())
+        return;
 
     QHeaderView* header = grid->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
     // By CHARACTER: Eight, Five, Four... The second row shown is record 5.
     QTRY_COMPARE(grid->model()->index(0, 0).data().toString(), u"Eight"_s);
     QCOMPARE(grid->model()->index(1, 0).data().toString(), u"Five"_s);
-    const QModelIndex cell = grid->model()->index(1, 0);
-    grid->setCurrentIndex(cell);
-    grid->edit(cell);
-    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
-    QVERIFY(editor);
-    editor->selectAll();
-    QTest::keyClicks(editor, u"Grille Dabrix"_s);
-    QPointer<QLineEdit> open = editor;
-    QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(open.isNull());
+    typeOver(grid, grid->model()->index(1, 0), u"Grille Dabrix"_s);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY2(opening.Strays().isEmpty(), qPrintable(opening.Strays()));
     QCOMPARE(grid->model()->index(1, 0).data().toString(), u"Grille Dabrix"_s);
 
@@ -585,6 +590,80 @@ void TestFileTypes::gridEditOfASortedFileTableReachesItsRecord()
             QCOMPARE(after[line], before[line]);
         }
     }
+}
+
+// A date typed over in a dBase grid. The edit finds its record by the date as it was read,
+// which the file engine gives as "yyyy-MM-dd" text; the file then differs in that date
+// alone (and the header's date of last update).
+void TestFileTypes::gridEditOfADateReachesItsRecord()
+{
+    copyFixture(u"dbf/infused/dbase_03.dbf"_s, u"dates/dbase_03.dbf"_s);
+    const QString file = path(u"dates/dbase_03.dbf"_s);
+    const QByteArray before = ReadBytes(file);
+    const qsizetype visited = DbfFieldOffset(before, 4, "Date_Visit");
+    QVERIFY(visited > 0);
+    QCOMPARE(before.mid(visited, 8), QByteArray("20050712"));
+    DialogScript opening(OpeningSteps(2, file));
+    MDabrix::Main();
+    QVERIFY(opening.Done());
+    frmTblData* data = nullptr;
+    DataGrid* grid = nullptr;
+    openTableWindow(u"dbase_03"_s, 14, &data, &grid);
+    if (QTest::currentTestFailed())
+        return;
+
+    QHeaderView* header = grid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+    // By Point_ID as text: 0507121, 05071210... The second row shown is the fifth record.
+    QTRY_COMPARE(grid->model()->index(1, 0).data().toString(), u"05071210"_s);
+    QCOMPARE(grid->model()->headerData(8, Qt::Horizontal).toString(), u"Date_Visit"_s);
+    const QString shown = grid->model()->index(1, 8).data().toString();
+    QVERIFY2(shown.contains(u"2005"_s), qPrintable(shown));
+    const QString typed = QString(shown).replace(u"2005"_s, u"2026"_s);
+    typeOver(grid, grid->model()->index(1, 8), typed);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(opening.Strays().isEmpty(), qPrintable(opening.Strays()));
+    QCOMPARE(grid->model()->index(1, 8).data().toString(), typed);
+
+    QByteArray expected = before;
+    expected.replace(visited, 8, "20260712");
+    QByteArray after = ReadBytes(file);
+    QCOMPARE(after.size(), expected.size());
+    after.replace(1, 3, expected.mid(1, 3));
+    QCOMPARE(after, expected);
+}
+
+void TestFileTypes::openTableWindow(const QString& table, int rows, frmTblData** window, DataGrid** grid)
+{
+    QVERIFY(ShownMainWindow());
+    QList<QWidget*> lists = LoadedForms(u"frmDbTables"_s);
+    QCOMPARE(lists.size(), 1);
+    auto* list = lists.first()->findChild<QListWidget*>(u"Lis"_s);
+    const auto items = list->findItems(table, Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    list->setCurrentItem(items.first());
+    lists.first()->findChild<QAction*>(u"Open"_s)->trigger();
+    const QList<QWidget*> shown = LoadedForms(u"frmTblData"_s);
+    QCOMPARE(shown.size(), 1);
+    *window = qobject_cast<frmTblData*>(shown.first());
+    QVERIFY(*window);
+    QTRY_COMPARE_WITH_TIMEOUT((*window)->StatusText(), Objects(rows), 30000);
+    *grid = (*window)->findChild<DataGrid*>(u"Grd"_s);
+    QVERIFY(*grid && QTest::qWaitForWindowExposed(*window));
+}
+
+void TestFileTypes::typeOver(DataGrid* grid, const QModelIndex& cell, const QString& text)
+{
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QPointer<QLineEdit> open = editor;
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(open.isNull());
 }
 
 DABRIX_TEST_MAIN(TestFileTypes)
