@@ -5,6 +5,7 @@
 #include "ado/fileengine/dbase/DbfFolderFormat.h"
 #include "ado/fileengine/dbase/DbfUtf8Table.h"
 #include "ado/fileengine/text/TextFolderFormat.h"
+#include "ado/fileengine/text/TextColumn.h"
 #include "ado/fileengine/text/TextValueCodec.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <sqlite3.h>
 
 using namespace ado;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -245,6 +247,7 @@ private slots:
     void textNumbersAsQtReadsThem_data();
     void textNumbersAsQtReadsThem();
     void shortDecimalsRoundAsQtRoundsThem();
+    void isoDatesReadAsTheGeneralParserReadsThem();
 
 private:
     static void CompareRoutes(FileFormat& format);
@@ -494,6 +497,35 @@ void TestFileHop::shortDecimalsRoundAsQtRoundsThem()
         double ours = 0;
         QVERIFY2(codec.ParseNumber(QString::fromLatin1(text), &ours) && qtOk, text.constData());
         QVERIFY2(std::memcmp(&ours, &qt, sizeof qt) == 0, text.constData());
+    }
+}
+
+// A Date column reads "yyyy-MM-dd" on a path of its own; a DateTime column reads it with
+// the general parser, and Qt reads it too. All three agree on every day of the years at the
+// calendar's edges, and on the days and months just outside them.
+void TestFileHop::isoDatesReadAsTheGeneralParserReadsThem()
+{
+    const TextValueCodec codec(u'.');
+    TextColumn date;
+    date.kind = TextColumnKind::Date;
+    TextColumn dateTime;
+    dateTime.kind = TextColumnKind::DateTime;
+    QStringList fields{u"0000-01-01"_s, u"2024-1-01"_s, u"2024/02/29"_s, u" 2024-02-29"_s, u"2024-02-29 "_s,
+                       u"2O24-02-29"_s, u"2024-02-2x"_s, u"20240229"_s, u"+024-02-29"_s, u"-024-02-29"_s};
+    for (int year : {1, 4, 99, 100, 400, 999, 1582, 1600, 1700, 1899, 1900, 1970, 2000, 2023, 2024, 2100, 2400, 9999})
+        for (int month = 0; month <= 13; ++month)
+            for (int day = 0; day <= 32; ++day)
+                fields << QString::asprintf("%04d-%02d-%02d", year, month, day);
+    for (const QString& field : fields) {
+        const QVariant fast = codec.Parse(field, false, date);
+        const QVariant general = codec.Parse(field, false, dateTime);
+        QCOMPARE(fast.isNull(), general.isNull());
+        if (fast.isNull())
+            continue;
+        QCOMPARE(fast.typeId(), QMetaType::QDate);
+        QCOMPARE(fast.toDate(), general.toDateTime().date());
+        if (field.size() == 10 && field[4] == u'-')
+            QCOMPARE(fast.toDate(), QDate::fromString(field, u"yyyy-MM-dd"_s));
     }
 }
 

@@ -67,6 +67,22 @@ void SqliteValueSink::Hold(int storage, const char* data, qsizetype size)
 
 void SqliteValueSink::Text(const QString& text)
 {
+    // Most text is ASCII, one byte a character as it is.
+    const qsizetype n = text.size();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    char* ascii = Room(size_t(n));
+    qsizetype i = 0;
+    while (i < n && chars[i] < 0x80) {
+        ascii[i] = char(chars[i]);
+        ++i;
+    }
+    if (i == n) {
+        m_value.storage = SQLITE_TEXT;
+        m_value.date = QDate();
+        m_value.data = ascii;
+        m_value.size = n;
+        return;
+    }
     QStringEncoder utf8(QStringEncoder::Utf8);
     char* room = Room(size_t(utf8.requiredSpace(text.size())));
     const char* end = utf8.appendToBuffer(room, text);
