@@ -1,6 +1,7 @@
 #include "ado/providers/SqliteValueStorer.h"
 
 #include "ado/AdoType.h"
+#include "ado/IsoDateText.h"
 #include "ado/RecordStore.h"
 
 #include <QDate>
@@ -38,24 +39,6 @@ int PlainStorage(int type)
     default:
         return 0;
     }
-}
-
-// A "yyyy-MM-dd" text as SQLite stores a DATE, or an invalid date for anything else.
-QDate IsoDate(const char* text, qsizetype size)
-{
-    if (size != 10 || text[4] != '-' || text[7] != '-')
-        return {};
-    int parts[3] = {0, 0, 0};
-    const int starts[3] = {0, 5, 8};
-    const int lengths[3] = {4, 2, 2};
-    for (int p = 0; p < 3; ++p) {
-        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return {};
-            parts[p] = parts[p] * 10 + (text[i] - '0');
-        }
-    }
-    return QDate(parts[0], parts[1], parts[2]);
 }
 
 } // namespace
@@ -135,7 +118,8 @@ void SqliteValueStorer::Store(RecordStore& store, int i, const SqliteValue& v) c
         return;
     }
     if (v.storage == SQLITE_TEXT && (type == AdoType::DBDate || type == AdoType::Date)) {
-        if (const QDate date = v.date.isValid() ? v.date : IsoDate(v.data, v.size); date.isValid()) {
+        QDate date = v.date;
+        if (date.isValid() || ParseIsoDateText(v.data, v.size, &date)) {
             // The date binds as this very text again, so it needs no raw value of its own.
             column.AppendDate(date);
             if (raw)

@@ -1,6 +1,7 @@
 #include "ado/fileengine/text/TextValueCodec.h"
 
 #include "ado/AdoError.h"
+#include "ado/IsoDateText.h"
 #include "ado/fileengine/FileVariantSink.h"
 
 #include <QLocale>
@@ -52,36 +53,6 @@ std::array<char, 10> IsoText(QStringView field)
     for (int i = 0; i < 10; ++i)
         text[size_t(i)] = char(field[i].unicode());
     return text;
-}
-
-// A field written exactly "yyyy-MM-dd", the way most files write dates, read without the
-// general parser; false for anything else, which that parser then reads as before.
-bool PlainIsoDate(QStringView field, QDate* out)
-{
-    if (field.size() != 10 || field[4] != u'-' || field[7] != u'-')
-        return false;
-    int parts[3] = {0, 0, 0};
-    const int starts[3] = {0, 5, 8};
-    const int ends[3] = {4, 7, 10};
-    for (int p = 0; p < 3; ++p) {
-        for (int i = starts[p]; i < ends[p]; ++i) {
-            const char16_t c = field[i].unicode();
-            if (c < u'0' || c > u'9')
-                return false;
-            parts[p] = parts[p] * 10 + (c - u'0');
-        }
-    }
-    const int y = parts[0], m = parts[1], d = parts[2];
-    static constexpr int MonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (y < 1 || m < 1 || m > 12 || d < 1 || d > MonthDays[m - 1] + (m == 2 && leap))
-        return false;
-    // The Julian day of a Gregorian date (years from 1 on, so every division is exact).
-    const int a = (14 - m) / 12;
-    const qint64 yy = y + 4800 - a;
-    const int mm = m + 12 * a - 3;
-    *out = QDate::fromJulianDay(d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045);
-    return true;
 }
 
 // Exact powers of ten: a mantissa below 2^53 divided by one of them rounds as the
@@ -344,7 +315,9 @@ void TextValueCodec::Put(const QString& field, bool quoted, const TextColumn& co
     case TextColumnKind::Date:
     case TextColumnKind::DateTime: {
         QDate date;
-        if (column.kind == TextColumnKind::Date && PlainIsoDate(field, &date)) {
+        // Most files write dates "yyyy-MM-dd": those skip the general parser.
+        if (column.kind == TextColumnKind::Date
+            && ParseIsoDateText(reinterpret_cast<const char16_t*>(field.constData()), field.size(), &date)) {
             sink.IsoDate(date, IsoText(field).data());
             return;
         }
