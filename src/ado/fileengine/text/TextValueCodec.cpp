@@ -325,8 +325,6 @@ void TextValueCodec::Put(const QString& field, bool quoted, const TextColumn& co
         bool hasTime = false;
         if (!ParseDateAndTime(field, &date, &time, &hasTime))
             sink.Null();
-        else if (column.kind == TextColumnKind::Date && field.size() == 10 && field[4] == u'-')
-            sink.IsoDate(date, IsoText(field).data());
         else if (column.kind == TextColumnKind::Date)
             sink.Date(date);
         else
