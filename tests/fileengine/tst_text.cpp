@@ -89,6 +89,34 @@ bool SameValue(const QVariant& actual, int type, const QString& expected, QStrin
     return same;
 }
 
+// A file that another program appends to just as its reader reaches the end: the reader
+// has its empty read, and by the time it asks, the file is longer.
+class FileGrownAtItsEnd : public QFile {
+public:
+    using QFile::QFile;
+    bool failing = false;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (failing) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        const qint64 got = QFile::readData(data, maxSize);
+        if (got == 0 && !m_grown) {
+            m_grown = true;
+            QFile other(fileName());
+            if (other.open(QIODevice::Append))
+                other.write("late,9\n");
+        }
+        return got;
+    }
+
+private:
+    bool m_grown = false;
+};
+
 } // namespace
 
 class TestText : public QObject {
@@ -524,6 +552,35 @@ private slots:
             QVERIFY(reader.Next(record));
             QCOMPARE(record, (QStringList{"last", "1"}));
             QVERIFY(!reader.Next(record));
+        }
+    }
+
+    // An empty read is the end of the rows even when the file has grown since; a failing
+    // read is a failure, not the end.
+    void readerEndsWhereTheFileEndedAndFailsOnAnError()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.csv"));
+        WriteBytes(path, "a,b\n1,2\n");
+        FileGrownAtItsEnd file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        CsvReader reader(&file, "UTF-8", u',', u'"', QStringLiteral("t.csv"));
+        QStringList record;
+        QVERIFY(reader.Next(record));
+        QVERIFY(reader.Next(record));
+        QCOMPARE(record, (QStringList{"1", "2"}));
+        QVERIFY(!reader.Next(record));
+        QCOMPARE(ReadBytes(path), QByteArray("a,b\n1,2\nlate,9\n"));
+
+        FileGrownAtItsEnd failing(path);
+        QVERIFY(failing.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        failing.failing = true;
+        try {
+            CsvReader broken(&failing, "UTF-8", u',', u'"', QStringLiteral("t.csv"));
+            broken.Next(record);
+            QFAIL("a failing read ended the rows");
+        } catch (const AdoError& e) {
+            QCOMPARE(e.Description(), QStringLiteral("Cannot read 't.csv': Input/output error"));
         }
     }
 

@@ -36,14 +36,17 @@ CsvReader::CsvReader(QIODevice* device, const QByteArray& codec, QChar delimiter
 bool CsvReader::Fill()
 {
     while (!m_eof) {
-        const QByteArray bytes = m_device->read(ChunkSize);
-        if (bytes.isEmpty()) {
+        // An empty read is the end, whatever size the file has by now: another program may
+        // be appending to it. Only -1 is a failure.
+        m_chunk.resize(ChunkSize);
+        const qint64 got = m_device->read(m_chunk.data(), ChunkSize);
+        if (got < 0)
+            throw AdoError(err::Unspecified, QStringLiteral("Cannot read '%1': %2").arg(m_source, m_device->errorString()));
+        if (got == 0) {
             m_eof = true;
-            if (!m_device->atEnd())
-                throw AdoError(err::Unspecified, QStringLiteral("Cannot read '%1': %2").arg(m_source, m_device->errorString()));
             break;
         }
-        m_buffer = m_decoder.decode(bytes);
+        m_buffer = m_decoder.decode(QByteArrayView(m_chunk.constData(), got));
         m_pos = 0;
         if (!m_buffer.isEmpty())
             return true;

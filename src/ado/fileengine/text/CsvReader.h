@@ -40,6 +40,7 @@ private:
     QChar m_delimiter;
     QChar m_quote;
     QString m_source;
+    QByteArray m_chunk; // the bytes of the last read, kept for its capacity
     QString m_buffer;
     qsizetype m_pos = 0;
     qint64 m_line = 1;

@@ -60,8 +60,8 @@ std::unique_ptr<CsvReader> TextTable::OpenReader(QFile& file) const
 
 void TextTable::Describe()
 {
+    const FileStamp before = FileStamp::Of(m_path);
     QFile file(m_path);
-    file.setFileName(m_path);
     if (!file.open(QIODevice::ReadOnly))
         throw AdoError(err::Unspecified, QStringLiteral("Cannot open the text file '%1': %2").arg(m_path, file.errorString()));
     CsvReader reader(&file, m_layout.codec, m_layout.delimiter, m_layout.textDelimiter, FileName());
@@ -71,21 +71,17 @@ void TextTable::Describe()
         reader.Next(names);
     TextTypeGuesser guesser(m_layout.decimalSymbol);
     QStringList fields;
-    bool complete = true;
+    bool readAll = false;
     while (m_layout.maxScanRows == 0 || guesser.RowCount() < m_layout.maxScanRows) {
         if (!reader.Next(fields)) {
-            complete = false;
+            readAll = true;
             break;
         }
         guesser.Add(fields);
     }
     // Having read every row, the count serves the first INSERT.
-    if (!complete) {
-        const QFileInfo info(m_path);
-        m_checkedSize = info.size();
-        m_checkedTime = info.lastModified();
-        m_rowCount = guesser.RowCount();
-    }
+    if (readAll)
+        RememberRowCount(before, file.pos(), guesser.RowCount());
 
     int count = int(qMax(names.size(), qsizetype(guesser.ColumnCount())));
     if (!m_layout.definedColumns.isEmpty())
@@ -142,8 +138,8 @@ void TextTable::Delete(qint64)
 
 qint64 TextTable::CheckedRowCount()
 {
-    const QFileInfo info(m_path);
-    if (info.size() == m_checkedSize && info.lastModified() == m_checkedTime)
+    const FileStamp stamp = FileStamp::Of(m_path);
+    if (stamp.size == m_checkedSize && stamp.modified == m_checkedTime)
         return m_rowCount;
     QFile file;
     auto reader = OpenReader(file);
@@ -151,10 +147,23 @@ qint64 TextTable::CheckedRowCount()
     qint64 rows = 0;
     while (reader->Next(fields))
         ++rows;
-    m_checkedSize = info.size();
-    m_checkedTime = info.lastModified();
-    m_rowCount = rows;
+    RememberRowCount(stamp, file.pos(), rows);
     return rows;
+}
+
+TextTable::FileStamp TextTable::FileStamp::Of(const QString& path)
+{
+    const QFileInfo info(path);
+    return {info.size(), info.lastModified()};
+}
+
+void TextTable::RememberRowCount(const FileStamp& before, qint64 bytesRead, qint64 rows)
+{
+    // A program that does not lock may have appended while the rows were counted; then the
+    // count fits neither size, and the next check counts again.
+    m_checkedSize = bytesRead == before.size ? before.size : -1;
+    m_checkedTime = before.modified;
+    m_rowCount = rows;
 }
 
 void TextTable::PrepareWrite()
@@ -246,10 +255,7 @@ qint64 TextTable::Append(const QVector<QVariant>& values)
         FileIo::Resize(&m_writer, originalSize, name);
         FileIo::Sync(&m_writer, name);
     });
-    const QFileInfo info(m_path);
-    m_checkedSize = info.size();
-    m_checkedTime = info.lastModified();
-    m_rowCount = rows + 1;
+    RememberRowCount(FileStamp::Of(m_path), originalSize + bytes.size(), rows + 1);
     return m_rowCount;
 }
 

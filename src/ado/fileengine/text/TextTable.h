@@ -48,6 +48,13 @@ private:
     // Reads the whole file (so that a broken quote is found before anything is appended)
     // unless it is unchanged since the last check; gives the record count.
     qint64 CheckedRowCount();
+    struct FileStamp {
+        qint64 size;
+        QDateTime modified;
+        static FileStamp Of(const QString& path);
+    };
+    // Keeps the count for the file as it was before it was read, if the reader got all of it.
+    void RememberRowCount(const FileStamp& before, qint64 bytesRead, qint64 rows);
     QString FileName() const;
 
     QString m_path;
