@@ -139,7 +139,7 @@ void TextTable::Delete(qint64)
 qint64 TextTable::CheckedRowCount()
 {
     const FileStamp stamp = FileStamp::Of(m_path);
-    if (stamp.size == m_checkedSize && stamp.modified == m_checkedTime)
+    if (stamp == m_checked)
         return m_rowCount;
     QFile file;
     auto reader = OpenReader(file);
@@ -157,12 +157,13 @@ TextTable::FileStamp TextTable::FileStamp::Of(const QString& path)
     return {info.size(), info.lastModified()};
 }
 
-void TextTable::RememberRowCount(const FileStamp& before, qint64 bytesRead, qint64 rows)
+void TextTable::RememberRowCount(const FileStamp& stamp, qint64 bytesCounted, qint64 rows)
 {
     // A program that does not lock may have appended while the rows were counted; then the
     // count fits neither size, and the next check counts again.
-    m_checkedSize = bytesRead == before.size ? before.size : -1;
-    m_checkedTime = before.modified;
+    m_checked = stamp;
+    if (bytesCounted != stamp.size)
+        m_checked.size = -1;
     m_rowCount = rows;
 }
 

@@ -39,7 +39,7 @@ public:
 
 protected:
     void LetGo() override;
-    void Undone() override { m_checkedSize = -1; }
+    void Undone() override { m_checked.size = -1; }
 
 private:
     void Describe();
@@ -49,12 +49,13 @@ private:
     // unless it is unchanged since the last check; gives the record count.
     qint64 CheckedRowCount();
     struct FileStamp {
-        qint64 size;
+        qint64 size = -1;
         QDateTime modified;
         static FileStamp Of(const QString& path);
+        bool operator==(const FileStamp&) const = default;
     };
-    // Keeps the count for the file as it was before it was read, if the reader got all of it.
-    void RememberRowCount(const FileStamp& before, qint64 bytesRead, qint64 rows);
+    // Keeps the count for the file as stamped, if exactly its size in bytes was counted.
+    void RememberRowCount(const FileStamp& stamp, qint64 bytesCounted, qint64 rows);
     QString FileName() const;
 
     QString m_path;
@@ -62,8 +63,7 @@ private:
     QByteArray m_codec; // after the byte-order mark
     QVector<TextColumn> m_columns;
     TextValueCodec m_values;
-    qint64 m_checkedSize = -1;
-    QDateTime m_checkedTime;
+    FileStamp m_checked; // the file as m_rowCount counted it; size -1 for none
     qint64 m_rowCount = 0;
     QFile m_writer; // open for writing while the transaction holds the lock
     std::optional<FileLock> m_lock;
